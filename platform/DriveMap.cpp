@@ -1,0 +1,170 @@
+#include "platform/DriveMap.h"
+
+#include "platform/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace zypo {
+
+DriveMap::DriveMap(QList<Drive> drives) : drives_(std::move(drives)) {
+    for (Drive& d : drives_)
+        d.letter = d.letter.toUpper();
+    std::sort(drives_.begin(), drives_.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+}
+
+DriveMap DriveMap::fromSystem(SettingsStore* pins) {
+    QList<Drive> list{{QLatin1Char('C'), QStringLiteral("/")}};
+    QList<QChar> pinned{QLatin1Char('C')};
+    if (pins) {
+        for (char l = 'A'; l <= 'Z'; ++l) {
+            const QString folder = pins->read(QStringLiteral("Drives"), QString(QLatin1Char(l)), QString());
+            if (folder.isEmpty())
+                continue;
+            const QChar letter = QLatin1Char(l);
+            list.removeIf([&](const Drive& d) { return d.letter == letter; });
+            list.append({letter, QDir::cleanPath(folder)});
+            pinned.append(letter);
+        }
+    }
+    // Removable volumes in mount order.
+    QFile mounts(QStringLiteral("/proc/self/mounts"));
+    QStringList volumes;
+    if (mounts.open(QIODevice::ReadOnly)) {
+        const QString user = qEnvironmentVariable("USER", QStringLiteral("root"));
+        const QStringList prefixes{QStringLiteral("/media/"), QStringLiteral("/run/media/") + user + QLatin1Char('/'),
+                                   QStringLiteral("/mnt/")};
+        for (const QByteArray& line : mounts.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() < 2)
+                continue;
+            // Mount points escape blanks as \040.
+            QString point = QString::fromUtf8(fields.at(1)).replace(QStringLiteral("\\040"), QStringLiteral(" "));
+            for (const QString& p : prefixes)
+                if (point.startsWith(p) && !volumes.contains(point))
+                    volumes.append(point);
+        }
+    }
+    char next = 'D';
+    for (const QString& v : volumes) {
+        bool already = false;
+        for (const Drive& d : list)
+            already = already || d.hostRoot == v;
+        if (already)
+            continue;
+        while (next <= 'Z' && pinned.contains(QChar(QLatin1Char(next))))
+            ++next;
+        if (next > 'Z')
+            break;
+        list.append({QChar(QLatin1Char(next)), v});
+        ++next;
+    }
+    return DriveMap(list);
+}
+
+QString DriveMap::hostRoot(QChar letter) const {
+    letter = letter.toUpper();
+    for (const Drive& d : drives_)
+        if (d.letter == letter)
+            return d.hostRoot;
+    return {};
+}
+
+bool DriveMap::isReady(QChar letter) const {
+    const QString root = hostRoot(letter);
+    if (root.isEmpty())
+        return false;
+    const QFileInfo info(root);
+    return info.isDir() && info.isReadable() && info.isExecutable();
+}
+
+QString DriveMap::displayName(QChar letter) const {
+    return QString(letter.toLower()) + QStringLiteral(": [") + hostRoot(letter) + QLatin1Char(']');
+}
+
+QChar driveLetterOf(const QString& drivePath) {
+    if (drivePath.size() >= 2 && drivePath.at(1) == QLatin1Char(':') && drivePath.at(0).isLetter() &&
+        drivePath.at(0).unicode() < 128)
+        return drivePath.at(0).toUpper();
+    return {};
+}
+
+QString joinPath(const QString& folder, const QString& name) {
+    if (folder.endsWith(QLatin1Char('\\')))
+        return folder + name;
+    return folder + QLatin1Char('\\') + name;
+}
+
+static QString caseInsensitiveResolve(const QString& root, const QStringList& parts) {
+    QString current = root;
+    for (const QString& part : parts) {
+        if (part.isEmpty())
+            continue;
+        const QString exact = current.endsWith(QLatin1Char('/')) ? current + part : current + QLatin1Char('/') + part;
+        if (QFileInfo::exists(exact)) {
+            current = exact;
+            continue;
+        }
+        const QStringList entries = QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QString found;
+        for (const QString& e : entries)
+            if (e.compare(part, Qt::CaseInsensitive) == 0) {
+                found = e;
+                break;
+            }
+        if (found.isEmpty())
+            return {};
+        current = current.endsWith(QLatin1Char('/')) ? current + found : current + QLatin1Char('/') + found;
+    }
+    return current;
+}
+
+QString DriveMap::toHost(const QString& drivePath) const {
+    const QChar letter = driveLetterOf(drivePath);
+    if (letter.isNull())
+        return {};
+    const QString root = hostRoot(letter);
+    if (root.isEmpty())
+        return {};
+    QString rest = drivePath.mid(2);
+    // A host name cannot hold a NUL; such a path names nothing.
+    if (rest.contains(QChar(0)))
+        return {};
+    const QStringList parts = rest.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    for (const QString& p : parts)
+        if (p == QLatin1String("..") || p.contains(QLatin1Char('/')))
+            return {}; // never let a drive path climb out of its drive or smuggle a host separator
+    QString exact = root;
+    for (const QString& p : parts)
+        exact = exact.endsWith(QLatin1Char('/')) ? exact + p : exact + QLatin1Char('/') + p;
+    if (QFileInfo::exists(exact))
+        return exact;
+    const QString resolved = caseInsensitiveResolve(root, parts);
+    return resolved.isEmpty() ? exact : resolved;
+}
+
+QString DriveMap::toDrivePath(const QString& hostPath) const {
+    const QString clean = QDir::cleanPath(QFileInfo(hostPath).absoluteFilePath());
+    const Drive* best = nullptr;
+    for (const Drive& d : drives_) {
+        const QString root = QDir::cleanPath(d.hostRoot);
+        const bool holds = root == QLatin1String("/") || clean == root || clean.startsWith(root + QLatin1Char('/'));
+        if (holds && (!best || root.size() > QDir::cleanPath(best->hostRoot).size()))
+            best = &d;
+    }
+    if (!best)
+        return {};
+    const QString root = QDir::cleanPath(best->hostRoot);
+    QString rest = clean.mid(root == QLatin1String("/") ? 1 : root.size() + 1);
+    rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return QString(best->letter) + QStringLiteral(":\\") + rest;
+}
+
+QString DriveMap::currentDirectory() const {
+    const QString path = toDrivePath(QDir::currentPath());
+    return path.isEmpty() ? QStringLiteral("C:\\") : path;
+}
+
+} // namespace zypo

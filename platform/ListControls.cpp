@@ -1,0 +1,231 @@
+#include "platform/ListControls.h"
+
+#include "platform/DriveMap.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QRegularExpression>
+#include <QStyle>
+
+namespace zypo {
+
+ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
+    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!programmatic_ && row >= 0)
+            Q_EMIT Click();
+    });
+    connect(this, &QListWidget::itemDoubleClicked, this, [this] { Q_EMIT DblClick(); });
+}
+
+void ListBox::setListIndex(int index) {
+    if (index < -1 || index >= count())
+        return;
+    programmatic_ = true;
+    setCurrentRow(index);
+    if (index >= 0)
+        item(index)->setSelected(true);
+    programmatic_ = false;
+    if (index >= 0)
+        Q_EMIT Click();
+}
+
+QString ListBox::List(int index) const {
+    const QListWidgetItem* it = item(index);
+    return it ? it->text() : QString();
+}
+
+bool ListBox::AddItem(const QString& text) {
+    if (count() >= MaxCount)
+        return false;
+    addItem(text);
+    return true;
+}
+
+int ListBox::AddItems(const QStringList& texts) {
+    const int room = MaxCount - count();
+    const int n = static_cast<int>(std::min<qsizetype>(texts.size(), room));
+    if (n <= 0)
+        return 0;
+    setUpdatesEnabled(false);
+    addItems(n == texts.size() ? texts : texts.mid(0, n));
+    setUpdatesEnabled(true);
+    return n;
+}
+
+void ListBox::RemoveItem(int index) {
+    if (index < 0 || index >= count())
+        return;
+    programmatic_ = true;
+    delete takeItem(index);
+    programmatic_ = false;
+}
+
+void ListBox::Clear() {
+    programmatic_ = true;
+    clear();
+    programmatic_ = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+FileListBox::FileListBox(const DriveMap* drives, QWidget* parent) : ListBox(parent), drives_(drives) {}
+
+void FileListBox::setPath(const QString& drivePath) { path_ = drivePath; }
+
+void FileListBox::setPattern(const QString& pattern) { pattern_ = pattern; }
+
+bool FileListBox::matches(const QString& name, const QString& pattern) {
+    for (const QString& mask : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(mask.trimmed()),
+                                    QRegularExpression::CaseInsensitiveOption);
+        if (re.match(name).hasMatch())
+            return true;
+    }
+    return false;
+}
+
+bool FileListBox::Refresh() {
+    Clear();
+    const QString host = drives_->toHost(path_);
+    QDir dir(host);
+    if (host.isEmpty() || !dir.exists() || !QFileInfo(host).isReadable())
+        return false;
+    QStringList masks = pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString& m : masks)
+        m = m.trimmed();
+    const QStringList names = dir.entryList(masks, QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    QStringList shown;
+    shown.reserve(names.size());
+    for (const QString& n : names)
+        if (!n.contains(QLatin1Char('\\'))) // a backslash cannot stand in a drive path
+            shown.append(n);
+    AddItems(shown);
+    return true;
+}
+
+QString FileListBox::FileName() const {
+    const QListWidgetItem* it = currentItem();
+    return it ? it->text() : QString();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+DirListBox::DirListBox(const DriveMap* drives, QWidget* parent) : QListWidget(parent), drives_(drives) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QListWidget::itemActivated, this, &DirListBox::activate);
+}
+
+void DirListBox::activate(QListWidgetItem* item) {
+    if (!item)
+        return;
+    const QString target = item->data(Qt::UserRole).toString();
+    if (!setPath(target))
+        Q_EMIT PathFailed(target);
+}
+
+static bool readableFolder(const QString& host) {
+    const QFileInfo info(host);
+    return !host.isEmpty() && info.isDir() && info.isReadable() && info.isExecutable();
+}
+
+bool DirListBox::setPath(const QString& drivePath) {
+    QString p = drivePath;
+    const QChar letter = driveLetterOf(p);
+    if (letter.isNull())
+        return false;
+    // C: alone means the drive's root.
+    if (p.size() == 2)
+        p += QLatin1Char('\\');
+    p[0] = letter;
+    if (p.size() > 3 && p.endsWith(QLatin1Char('\\')))
+        p.chop(1);
+    const QString host = drives_->toHost(p);
+    if (!readableFolder(host))
+        return false;
+    // Use the folder names as the file system spells them.
+    const QString spelled = drives_->toDrivePath(host);
+    if (!spelled.isEmpty() && driveLetterOf(spelled) == letter)
+        p = spelled;
+    lastOnDrive_[letter] = p;
+    const bool changed = p != path_;
+    path_ = p;
+    fill();
+    if (changed)
+        Q_EMIT Change();
+    return true;
+}
+
+bool DirListBox::setDrive(QChar letter) {
+    letter = letter.toUpper();
+    if (!drives_->isReady(letter))
+        return false;
+    const QString last = lastOnDrive_.value(letter, QString(letter) + QStringLiteral(":\\"));
+    if (setPath(last))
+        return true;
+    return setPath(QString(letter) + QStringLiteral(":\\"));
+}
+
+void DirListBox::fill() {
+    setUpdatesEnabled(false);
+    clear();
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    QStringList parts = path_.mid(3).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    QString acc = path_.left(3);
+    auto add = [this](const QIcon& icon, const QString& text, const QString& target, int depth) {
+        auto* it = new QListWidgetItem(icon, QString(depth * 2, QLatin1Char(' ')) + text, this);
+        it->setData(Qt::UserRole, target);
+        return it;
+    };
+    QListWidgetItem* current = add(open, acc, acc, 0);
+    int depth = 1;
+    for (const QString& part : parts) {
+        acc = joinPath(acc, part);
+        current = add(open, part, acc, depth++);
+    }
+    const QString host = drives_->toHost(path_);
+    const QStringList subs =
+        QDir(host).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QString& s : subs)
+        if (!s.contains(QLatin1Char('\\')))
+            add(closed, s, joinPath(path_, s), depth);
+    setCurrentItem(current);
+    setUpdatesEnabled(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+DriveListBox::DriveListBox(const DriveMap* drives, QWidget* parent) : QComboBox(parent), drives_(drives) {
+    reload();
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            Q_EMIT Change();
+    });
+}
+
+void DriveListBox::reload() {
+    const QSignalBlocker block(this);
+    const QChar shown = DriveLetter();
+    clear();
+    for (const zypo::Drive& d : drives_->drives())
+        addItem(drives_->displayName(d.letter), QVariant(QString(d.letter)));
+    const int i = findData(QVariant(QString(shown)));
+    setCurrentIndex(i >= 0 ? i : 0);
+}
+
+QChar DriveListBox::DriveLetter() const {
+    const QString s = currentData().toString();
+    return s.isEmpty() ? QChar() : s.at(0);
+}
+
+void DriveListBox::setDrive(QChar letter) {
+    const int i = findData(QVariant(QString(letter.toUpper())));
+    if (i >= 0)
+        setCurrentIndex(i);
+}
+
+} // namespace zypo

@@ -1,0 +1,302 @@
+#include "platform/MMControl.h"
+
+#include "platform/DriveMap.h"
+#include "platform/MediaErrors.h"
+
+#include <QHBoxLayout>
+#include <QStyle>
+#include <QToolButton>
+
+namespace zypo {
+
+namespace {
+enum Button { BtnPrev, BtnNext, BtnPlay, BtnPause, BtnStop };
+}
+
+// A device may be closed from inside its own signal (the end of an item runs the advance, which
+// closes it): it is stopped now and deleted from the event loop.
+static void retire(std::unique_ptr<MediaDevice>& device) {
+    if (!device)
+        return;
+    device->disconnect();
+    device->close();
+    device.release()->deleteLater();
+}
+
+
+MMControl::MMControl(MediaBackend* backend, const DriveMap* drives, QWidget* parent)
+    : QWidget(parent), backend_(backend), drives_(drives) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    const struct {
+        QStyle::StandardPixmap icon;
+        const char* name;
+        const char* tip;
+    } specs[] = {
+        {QStyle::SP_MediaSkipBackward, "MMCPrev", "前へ"}, {QStyle::SP_MediaSkipForward, "MMCNext", "次へ"},
+        {QStyle::SP_MediaPlay, "MMCPlay", "再生"},         {QStyle::SP_MediaPause, "MMCPause", "一時停止"},
+        {QStyle::SP_MediaStop, "MMCStop", "停止"},
+    };
+    for (int i = 0; i < 5; ++i) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(QString::fromLatin1(specs[i].name));
+        b->setIcon(style()->standardIcon(specs[i].icon));
+        b->setToolTip(QString::fromUtf8(specs[i].tip));
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        b->setFocusPolicy(Qt::TabFocus);
+        row->addWidget(b);
+        buttons_[i] = b;
+    }
+    connect(buttons_[BtnPrev], &QToolButton::clicked, this, &MMControl::clickPrev);
+    connect(buttons_[BtnNext], &QToolButton::clicked, this, &MMControl::clickNext);
+    connect(buttons_[BtnPlay], &QToolButton::clicked, this, &MMControl::clickPlay);
+    connect(buttons_[BtnPause], &QToolButton::clicked, this, &MMControl::clickPause);
+    connect(buttons_[BtnStop], &QToolButton::clicked, this, &MMControl::clickStop);
+    connect(&statusTimer_, &QTimer::timeout, this, &MMControl::fireStatusUpdate);
+    updateButtons();
+}
+
+MMControl::~MMControl() {
+    statusTimer_.stop();
+    if (current_)
+        current_->close();
+    if (preceding_)
+        preceding_->close();
+}
+
+void MMControl::setDeviceType(const QString& type) {
+    deviceType_ = type;
+    log_ << QStringLiteral("DeviceType=") + type;
+}
+
+void MMControl::setUpdateInterval(std::int16_t ms) {
+    updateInterval_ = ms;
+    if (ms > 0)
+        statusTimer_.start(ms);
+    else
+        statusTimer_.stop();
+}
+
+void MMControl::sethWndDisplay(QWidget* window) {
+    display_ = window;
+    if (current_)
+        current_->setDisplay(window);
+}
+
+void MMControl::setCommand(const QString& command) {
+    log_ << (command == QLatin1String("Open") ? command + QLatin1Char(' ') + fileName_ : command);
+    error_ = 0;
+    if (command == QLatin1String("Open"))
+        doOpen();
+    else if (command == QLatin1String("Play"))
+        doPlay();
+    else if (command == QLatin1String("Pause"))
+        doPause();
+    else if (command == QLatin1String("Close") || command == QLatin1String("Stop"))
+        doClose();
+    else
+        error_ = mcierr::UnrecognizedCommand;
+    // Wait, Notify and the device type hold for one command only.
+    wait_ = false;
+    notify_ = false;
+    updateButtons();
+}
+
+void MMControl::doOpen() {
+    const QString type = deviceType_;
+    deviceType_.clear();
+    const QString host = drives_ ? drives_->toHost(fileName_) : fileName_;
+    if (host.isEmpty()) {
+        error_ = mcierr::FileNotFound;
+        return;
+    }
+    int err = 0;
+    std::unique_ptr<MediaDevice> device = backend_ ? backend_->create(host, type, err) : nullptr;
+    if (!device) {
+        error_ = static_cast<std::int16_t>(err ? err : mcierr::CannotLoadDriver);
+        return;
+    }
+    err = device->open(host);
+    if (err != 0) {
+        device->close();
+        error_ = static_cast<std::int16_t>(err);
+        return;
+    }
+    // The item open so far plays on to its end if it is playing (the initial MIDI file);
+    // otherwise it has nothing more to do.
+    if (current_) {
+        retire(preceding_);
+        if (current_->isPlaying()) {
+            preceding_ = std::move(current_);
+            preceding_->disconnect(this);
+            connect(preceding_.get(), &MediaDevice::finished, this, &MMControl::onPrecedingEnded);
+            connect(preceding_.get(), &MediaDevice::failed, this, &MMControl::onPrecedingEnded);
+        } else {
+            retire(current_);
+        }
+    }
+    current_ = std::move(device);
+    currentFile_ = fileName_;
+    paused_ = false;
+    started_ = false;
+    waiting_ = false;
+    connect(current_.get(), &MediaDevice::finished, this, &MMControl::onCurrentFinished);
+    connect(current_.get(), &MediaDevice::failed, this, &MMControl::onCurrentFailed);
+    if (display_)
+        current_->setDisplay(display_);
+}
+
+void MMControl::doPlay() {
+    if (!current_) {
+        error_ = mcierr::InvalidDeviceName;
+        return;
+    }
+    if (paused_ && waiting_) {
+        paused_ = false;
+        return;
+    }
+    if (waiting_ || (current_->isPlaying() && !paused_))
+        return;
+    started_ = true;
+    if (preceding_ && preceding_->isPlaying()) {
+        waiting_ = true;
+        paused_ = false;
+        return;
+    }
+    const int err = current_->play();
+    if (err != 0) {
+        error_ = static_cast<std::int16_t>(err);
+        started_ = false;
+        return;
+    }
+    paused_ = false;
+}
+
+void MMControl::doPause() {
+    if (!current_) {
+        error_ = mcierr::InvalidDeviceName;
+        return;
+    }
+    if (waiting_) {
+        paused_ = true;
+        return;
+    }
+    if (!current_->isPlaying())
+        return;
+    const int err = current_->pause();
+    if (err != 0)
+        error_ = static_cast<std::int16_t>(err);
+    else
+        paused_ = true;
+}
+
+void MMControl::doClose() {
+    retire(preceding_);
+    retire(current_);
+    currentFile_.clear();
+    paused_ = started_ = waiting_ = false;
+}
+
+void MMControl::onPrecedingEnded() {
+    retire(preceding_);
+    if (waiting_ && !paused_) {
+        waiting_ = false;
+        const int err = current_ ? current_->play() : 0;
+        if (err != 0) {
+            started_ = false;
+            Q_EMIT Done(8);
+        }
+    }
+    updateButtons();
+}
+
+void MMControl::onCurrentFinished() {
+    if (!started_)
+        return;
+    started_ = false;
+    Q_EMIT Done(1);
+}
+
+void MMControl::onCurrentFailed(int error) {
+    error_ = static_cast<std::int16_t>(error);
+    started_ = false;
+    Q_EMIT Done(8);
+}
+
+std::int32_t MMControl::Mode() const {
+    if (!current_)
+        return ModeNotOpen;
+    if (paused_)
+        return ModePaused;
+    if (waiting_ || current_->isPlaying())
+        return ModePlaying;
+    return ModeStopped;
+}
+
+std::int32_t MMControl::Length() const {
+    if (!current_)
+        return 0;
+    const qint64 ms = current_->length();
+    return static_cast<std::int32_t>(std::clamp<qint64>(ms, 0, INT32_MAX));
+}
+
+std::int32_t MMControl::Position() const {
+    if (!current_ || waiting_)
+        return 0;
+    return static_cast<std::int32_t>(std::clamp<qint64>(current_->position(), 0, INT32_MAX));
+}
+
+bool MMControl::UsesWindows() const { return current_ && current_->usesWindows(); }
+
+MediaDevice* MMControl::openDevice(const QString& fileName) const {
+    if (current_ && currentFile_.compare(fileName, Qt::CaseInsensitive) == 0)
+        return current_.get();
+    return nullptr;
+}
+
+void MMControl::fireStatusUpdate() {
+    if (updateInterval_ != 0 && current_)
+        Q_EMIT StatusUpdate();
+}
+
+void MMControl::clickPrev() {
+    bool cancel = false;
+    Q_EMIT PrevClick(cancel);
+}
+
+void MMControl::clickNext() {
+    bool cancel = false;
+    Q_EMIT NextClick(cancel);
+}
+
+void MMControl::clickPlay() {
+    bool cancel = false;
+    Q_EMIT PlayClick(cancel);
+    if (!cancel)
+        setCommand(QStringLiteral("Play"));
+}
+
+void MMControl::clickPause() {
+    bool cancel = false;
+    Q_EMIT PauseClick(cancel);
+    if (cancel || !current_)
+        return;
+    // The transport's own pause action: pause a playing item, resume a paused one.
+    setCommand(Mode() == ModePaused ? QStringLiteral("Play") : QStringLiteral("Pause"));
+}
+
+void MMControl::clickStop() {
+    bool cancel = false;
+    Q_EMIT StopClick(cancel);
+    if (!cancel)
+        setCommand(QStringLiteral("Stop"));
+}
+
+void MMControl::updateButtons() {
+    const bool open = current_ != nullptr;
+    buttons_[BtnPause]->setEnabled(open);
+    buttons_[BtnStop]->setEnabled(open);
+}
+
+} // namespace zypo

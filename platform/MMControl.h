@@ -1,0 +1,124 @@
+#pragma once
+// The media transport: a strip of Prev, Next, Play, Pause and Stop buttons that also opens and
+// drives the media devices. Properties and events carry the names the playback logic uses.
+//
+// Rules the logic relies on:
+//  - "Open" while another item is open keeps that item: if it is playing (the initial MIDI
+//    file) it plays on to its end and is then closed quietly; the new item's "Play" waits for it,
+//    so two items never sound at once and the initial file's state is in force first.
+//  - DeviceType applies to the next "Open" only; every other item gets the device that suits
+//    its content.
+//  - After "Play" the transport raises Done(1) when the item has played to its end, Done(8)
+//    when it failed while playing.
+//  - StatusUpdate is raised every UpdateInterval ms while the interval is not 0 and an item is
+//    open.
+//  - A button click raises its event with Cancel; the transport's own action runs only when
+//    the handler leaves Cancel False (only Pause has one that the logic uses).
+#include "platform/MediaDevice.h"
+
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+class QToolButton;
+
+namespace zypo {
+
+class DriveMap;
+
+inline constexpr std::int32_t ModeNotOpen = 524;
+inline constexpr std::int32_t ModeStopped = 525;
+inline constexpr std::int32_t ModePlaying = 526;
+inline constexpr std::int32_t ModePaused = 529;
+
+class MMControl : public QWidget {
+    Q_OBJECT
+public:
+    MMControl(MediaBackend* backend, const DriveMap* drives, QWidget* parent = nullptr);
+    ~MMControl() override;
+
+    // Written properties.
+    void setFileName(const QString& name) { fileName_ = name; }
+    QString FileName() const { return fileName_; }
+    void setNotify(bool v) { notify_ = v; }
+    void setWait(bool v) { wait_ = v; }
+    void setShareable(bool v) { shareable_ = v; }
+    void setDeviceType(const QString& type);
+    void setTimeFormat(std::int32_t f) { timeFormat_ = f; }
+    void setUpdateInterval(std::int16_t ms);
+    std::int16_t UpdateInterval() const { return updateInterval_; }
+    void sethWndDisplay(QWidget* window);
+    /// Carries out "Open", "Play", "Pause", "Stop", "Close" at once; the result is in Error.
+    void setCommand(const QString& command);
+
+    // Read properties.
+    std::int16_t Error() const { return error_; }
+    std::int32_t Mode() const;
+    std::int32_t Length() const;
+    std::int32_t Position() const;
+    bool UsesWindows() const;
+
+    /// The device of the open item when its file name is `fileName` (for "put … destination").
+    MediaDevice* openDevice(const QString& fileName) const;
+    MediaDevice* currentDevice() const { return current_.get(); }
+
+    /// What was asked of the transport, in order: "DeviceType=…", "Open …", "Play", "Close", ….
+    const QStringList& commandLog() const { return log_; }
+    void clearCommandLog() { log_.clear(); }
+
+    /// Raises StatusUpdate as the interval timer does (while the interval is not 0 and an item
+    /// is open).
+    void fireStatusUpdate();
+
+    // Button presses, as a click on the strip makes them.
+    void clickPrev();
+    void clickNext();
+    void clickPlay();
+    void clickPause();
+    void clickStop();
+
+Q_SIGNALS:
+    void Done(std::int16_t NotifyCode);
+    void PrevClick(bool& Cancel);
+    void NextClick(bool& Cancel);
+    void PlayClick(bool& Cancel);
+    void PauseClick(bool& Cancel);
+    void StopClick(bool& Cancel);
+    void StatusUpdate();
+
+private:
+    void doOpen();
+    void doPlay();
+    void doPause();
+    void doClose();
+    void onCurrentFinished();
+    void onCurrentFailed(int error);
+    void onPrecedingEnded();
+    void updateButtons();
+
+    MediaBackend* backend_;
+    const DriveMap* drives_;
+    QString fileName_;
+    QString deviceType_;
+    bool notify_ = false;
+    bool wait_ = false;
+    bool shareable_ = false;
+    std::int32_t timeFormat_ = 0;
+    std::int16_t updateInterval_ = 0;
+    std::int16_t error_ = 0;
+    QPointer<QWidget> display_;
+    std::unique_ptr<MediaDevice> current_;
+    QString currentFile_;
+    std::unique_ptr<MediaDevice> preceding_;
+    bool paused_ = false;
+    bool started_ = false;  // "Play" was given to the current item
+    bool waiting_ = false;  // its start waits for the preceding item to end
+    QTimer statusTimer_;
+    QStringList log_;
+    QToolButton* buttons_[5] = {};
+};
+
+} // namespace zypo

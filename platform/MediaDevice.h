@@ -1,0 +1,51 @@
+#pragma once
+// One opened media item on one engine. The transport (MMControl) owns the devices; the engines
+// behind them (the MIDI sequencer, mpv, the scripted test device) report the end of an item or a
+// failure while playing through the two signals, always on the UI thread from the event loop.
+#include <QObject>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <memory>
+
+class QWidget;
+
+namespace zypo {
+
+class MediaDevice : public QObject {
+    Q_OBJECT
+public:
+    ~MediaDevice() override = default;
+    /// 0, or a media error number. Reads only what the status bar needs; plays nothing.
+    virtual int open(const QString& hostPath) = 0;
+    /// Starts, or resumes after pause(). 0 or an error number.
+    virtual int play() = 0;
+    virtual int pause() = 0;
+    virtual void close() = 0;
+    virtual bool isPlaying() const = 0;
+    /// Milliseconds.
+    virtual qint64 length() const = 0;
+    virtual qint64 position() const = 0;
+    /// The item shows a picture (a video item).
+    virtual bool usesWindows() const { return false; }
+    /// The clip's own picture size, for "where … source".
+    virtual QSize sourceSize() const { return {}; }
+    virtual void setDisplay(QWidget* window) { (void)window; }
+    virtual int setDestination(const QRect& rect) {
+        (void)rect;
+        return 0;
+    }
+
+Q_SIGNALS:
+    void finished();
+    void failed(int error);
+};
+
+/// Makes the device that suits a file. deviceType "Sequencer" asks for the MIDI device.
+class MediaBackend {
+public:
+    virtual ~MediaBackend() = default;
+    virtual std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType, int& error) = 0;
+};
+
+} // namespace zypo

@@ -1,0 +1,205 @@
+#include "platform/MpvDevice.h"
+
+#include "platform/MediaErrors.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QWidget>
+#include <mpv/client.h>
+
+namespace zypo {
+
+namespace {
+// How long "Open" waits for mpv to read a file's header.
+constexpr int OpenTimeoutMs = 10000;
+
+void setOption(mpv_handle* h, const char* name, const QString& value) {
+    mpv_set_option_string(h, name, value.toUtf8().constData());
+}
+} // namespace
+
+MpvDevice::MpvDevice(MpvOutput output) : output_(std::move(output)) {}
+
+MpvDevice::~MpvDevice() { close(); }
+
+int MpvDevice::errorNumber(int mpvError, const QString& hostPath) {
+    switch (mpvError) {
+    case MPV_ERROR_AO_INIT_FAILED:
+        return mcierr::WaveOutputsUnsuitable;
+    case MPV_ERROR_VO_INIT_FAILED:
+        return mcierr::CreateWindow;
+    case MPV_ERROR_NOMEM:
+        return mcierr::OutOfMemory;
+    case MPV_ERROR_LOADING_FAILED:
+        if (!QFileInfo(hostPath).isFile())
+            return mcierr::FileNotFound;
+        if (!QFileInfo(hostPath).isReadable())
+            return mcierr::FileRead;
+        return mcierr::InvalidFile;
+    case MPV_ERROR_UNKNOWN_FORMAT:
+    case MPV_ERROR_NOTHING_TO_PLAY:
+        return mcierr::InvalidFile;
+    default:
+        return mcierr::Driver;
+    }
+}
+
+int MpvDevice::open(const QString& hostPath) {
+    path_ = hostPath;
+    if (!QFileInfo(hostPath).isFile())
+        return mcierr::FileNotFound;
+    if (!QFileInfo(hostPath).isReadable())
+        return mcierr::FileRead;
+    mpv_ = mpv_create();
+    if (!mpv_)
+        return mcierr::CannotLoadDriver;
+    setOption(mpv_, "config", QStringLiteral("no"));
+    setOption(mpv_, "terminal", QStringLiteral("no"));
+    setOption(mpv_, "idle", QStringLiteral("yes"));
+    setOption(mpv_, "pause", QStringLiteral("yes"));
+    setOption(mpv_, "keep-open", QStringLiteral("no"));
+    setOption(mpv_, "input-default-bindings", QStringLiteral("no"));
+    setOption(mpv_, "osc", QStringLiteral("no"));
+    setOption(mpv_, "ytdl", QStringLiteral("no"));
+    setOption(mpv_, "load-scripts", QStringLiteral("no"));
+    // The end of an item is reported at its true end, and closing does not wait for a drain.
+    setOption(mpv_, "gapless-audio", QStringLiteral("no"));
+    // The picture goes to the window the transport is given; until then nothing is drawn.
+    setOption(mpv_, "vo", QStringLiteral("null"));
+    setOption(mpv_, "force-window", QStringLiteral("no"));
+    if (!output_.audio.isEmpty())
+        setOption(mpv_, "ao", output_.audio);
+    if (output_.untimed) {
+        setOption(mpv_, "untimed", QStringLiteral("yes"));
+        setOption(mpv_, "ao-null-untimed", QStringLiteral("yes"));
+    }
+    if (mpv_initialize(mpv_) < 0) {
+        mpv_terminate_destroy(mpv_);
+        mpv_ = nullptr;
+        return mcierr::CannotLoadDriver;
+    }
+    const QByteArray file = hostPath.toUtf8();
+    const char* cmd[] = {"loadfile", file.constData(), nullptr};
+    if (mpv_command(mpv_, cmd) < 0)
+        return mcierr::InvalidFile;
+
+    // Read the header: wait for the file to be loaded (or to fail).
+    QElapsedTimer clock;
+    clock.start();
+    while (!loaded_ && loadError_ == 0) {
+        const double left = (OpenTimeoutMs - clock.elapsed()) / 1000.0;
+        if (left <= 0)
+            return mcierr::DeviceNotReady;
+        mpv_event* ev = mpv_wait_event(mpv_, left);
+        if (ev->event_id == MPV_EVENT_NONE)
+            continue;
+        handle(ev);
+    }
+    if (loadError_ != 0)
+        return loadError_;
+
+    double duration = 0;
+    if (mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0)
+        length_ = static_cast<qint64>(duration * 1000.0);
+    int64_t w = 0, h = 0;
+    char* vid = mpv_get_property_string(mpv_, "vid");
+    const bool hasVideoTrack = vid && qstrcmp(vid, "no") != 0;
+    mpv_free(vid);
+    if (hasVideoTrack && mpv_get_property(mpv_, "width", MPV_FORMAT_INT64, &w) >= 0 &&
+        mpv_get_property(mpv_, "height", MPV_FORMAT_INT64, &h) >= 0 && w > 0 && h > 0) {
+        video_ = true;
+        size_ = QSize(static_cast<int>(w), static_cast<int>(h));
+    }
+    mpv_set_wakeup_callback(
+        mpv_,
+        [](void* self) {
+            QMetaObject::invokeMethod(static_cast<MpvDevice*>(self), &MpvDevice::drain, Qt::QueuedConnection);
+        },
+        this);
+    return 0;
+}
+
+void MpvDevice::setDisplay(QWidget* window) {
+    if (!mpv_ || !video_ || !window || output_.video == QLatin1String("null"))
+        return;
+    const int64_t wid = static_cast<int64_t>(window->winId());
+    mpv_set_property(mpv_, "wid", MPV_FORMAT_INT64, const_cast<int64_t*>(&wid));
+    const QByteArray vo = output_.video.isEmpty() ? QByteArrayLiteral("gpu,x11") : output_.video.toUtf8();
+    mpv_set_property_string(mpv_, "vo", vo.constData());
+    displaySet_ = true;
+}
+
+int MpvDevice::play() {
+    if (!mpv_)
+        return mcierr::InvalidDeviceName;
+    int flag = 0;
+    if (mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag) < 0)
+        return mcierr::Driver;
+    playing_ = true;
+    return 0;
+}
+
+int MpvDevice::pause() {
+    if (!mpv_)
+        return mcierr::InvalidDeviceName;
+    int flag = 1;
+    if (mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag) < 0)
+        return mcierr::Driver;
+    playing_ = false;
+    return 0;
+}
+
+void MpvDevice::close() {
+    playing_ = false;
+    if (!mpv_)
+        return;
+    mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
+    mpv_terminate_destroy(mpv_);
+    mpv_ = nullptr;
+}
+
+qint64 MpvDevice::position() const {
+    if (!mpv_)
+        return 0;
+    double pos = 0;
+    if (mpv_get_property(mpv_, "time-pos", MPV_FORMAT_DOUBLE, &pos) < 0 || pos < 0)
+        return 0;
+    return static_cast<qint64>(pos * 1000.0);
+}
+
+void MpvDevice::drain() {
+    while (mpv_) {
+        mpv_event* ev = mpv_wait_event(mpv_, 0);
+        if (ev->event_id == MPV_EVENT_NONE)
+            break;
+        handle(ev);
+    }
+}
+
+void MpvDevice::handle(mpv_event* ev) {
+    switch (ev->event_id) {
+    case MPV_EVENT_FILE_LOADED:
+        loaded_ = true;
+        break;
+    case MPV_EVENT_END_FILE: {
+        const auto* end = static_cast<mpv_event_end_file*>(ev->data);
+        if (!loaded_) {
+            loadError_ = errorNumber(end->reason == MPV_END_FILE_REASON_ERROR ? end->error : MPV_ERROR_LOADING_FAILED,
+                                     path_);
+            break;
+        }
+        const bool wasPlaying = playing_;
+        playing_ = false;
+        if (end->reason == MPV_END_FILE_REASON_ERROR)
+            Q_EMIT failed(errorNumber(end->error, path_));
+        else if (end->reason == MPV_END_FILE_REASON_EOF && wasPlaying)
+            Q_EMIT finished();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace zypo

@@ -1,0 +1,52 @@
+#pragma once
+// WAV, AVI and anything else FFmpeg plays, on libmpv. One mpv instance per open item: "Open"
+// loads the file paused and reads its length and picture size; "Play" unpauses. mpv's events
+// are drained on the UI thread (its wakeup callback only queues a call).
+#include "platform/MediaDevice.h"
+
+struct mpv_handle;
+struct mpv_event;
+
+namespace zypo {
+
+struct MpvOutput {
+    QString audio; // "" = mpv's default, "null" for headless runs
+    QString video; // "" = a scaling output that works on X11, "null" for headless runs
+    bool untimed = false; // play faster than real time (tests, soak runs)
+};
+
+class MpvDevice : public MediaDevice {
+    Q_OBJECT
+public:
+    explicit MpvDevice(MpvOutput output);
+    ~MpvDevice() override;
+    int open(const QString& hostPath) override;
+    int play() override;
+    int pause() override;
+    void close() override;
+    bool isPlaying() const override { return playing_; }
+    qint64 length() const override { return length_; }
+    qint64 position() const override;
+    bool usesWindows() const override { return video_; }
+    QSize sourceSize() const override { return size_; }
+    void setDisplay(QWidget* window) override;
+
+    /// An mpv error code (negative) as a media error number.
+    static int errorNumber(int mpvError, const QString& hostPath);
+
+private:
+    void drain();
+    void handle(::mpv_event* event);
+    MpvOutput output_;
+    mpv_handle* mpv_ = nullptr;
+    QString path_;
+    qint64 length_ = 0;
+    QSize size_;
+    bool video_ = false;
+    bool playing_ = false;
+    bool loaded_ = false;
+    int loadError_ = 0;
+    bool displaySet_ = false;
+};
+
+} // namespace zypo

@@ -1,0 +1,33 @@
+#pragma once
+// Message boxes and the file-open dialog. The real prompter is modal (it runs a nested event
+// loop, so transport notifications are handled while a box is shown); tests install one that
+// records what was asked and answers at once.
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace zypo {
+
+enum class MsgIcon { None, Exclamation, Information, Critical };
+
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    virtual void MsgBox(const QString& text, MsgIcon icon, const QString& title) = 0;
+    /// filter in the "Description|pattern|Description|pattern" form; nullopt on cancel.
+    virtual std::optional<QString> OpenFileDialog(QWidget* parent, const QString& title, const QString& filter,
+                                                  const QString& defaultExt) = 0;
+};
+
+class QtPrompter : public Prompter {
+public:
+    void MsgBox(const QString& text, MsgIcon icon, const QString& title) override;
+    std::optional<QString> OpenFileDialog(QWidget* parent, const QString& title, const QString& filter,
+                                          const QString& defaultExt) override;
+};
+
+/// "Midi File(*.mid)|*.mid" → "Midi File(*.mid) (*.mid)", one Qt filter per pair.
+QString qtFileFilter(const QString& filter);
+
+} // namespace zypo

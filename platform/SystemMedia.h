@@ -1,0 +1,14 @@
+#pragma once
+// The media backend the player uses for real: the MIDI sequencer for Standard MIDI Files and
+// mpv for everything else, chosen by the file's content.
+#include "platform/MediaDevice.h"
+
+#include <memory>
+
+namespace zypo {
+
+class SettingsStore;
+
+std::unique_ptr<MediaBackend> createSystemMediaBackend(SettingsStore* settings);
+
+} // namespace zypo

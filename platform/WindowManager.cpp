@@ -1,0 +1,62 @@
+#include "platform/WindowManager.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <cmath>
+
+namespace zypo {
+
+QWidget* WindowManager::GetForegroundWindow() { return QApplication::activeWindow(); }
+
+void WindowManager::SetForegroundWindow(QWidget* window) {
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->showNormal();
+    window->raise();
+    window->activateWindow();
+}
+
+void WindowManager::SetTopmost(QWidget* window) {
+    if (!window)
+        return;
+    if (!(window->windowFlags() & Qt::WindowStaysOnTopHint)) {
+        // Changing the flags re-creates the native window: keep its place.
+        const QPoint pos = window->pos();
+        const bool wasVisible = window->isVisible();
+        window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        window->move(pos);
+        if (!wasVisible)
+            return; // shown later, on top
+    }
+    window->show();
+    window->raise();
+}
+
+QWidget* WindowManager::GetFocus() { return QApplication::focusWidget(); }
+
+static double dpiX() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->logicalDotsPerInchX() : 96.0;
+}
+static double dpiY() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->logicalDotsPerInchY() : 96.0;
+}
+
+double twipsPerPixelX() { return 1440.0 / dpiX(); }
+double twipsPerPixelY() { return 1440.0 / dpiY(); }
+int twipsToPixelsX(int twips) { return static_cast<int>(std::lround(twips / twipsPerPixelX())); }
+int twipsToPixelsY(int twips) { return static_cast<int>(std::lround(twips / twipsPerPixelY())); }
+
+int screenWidthTwips() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return static_cast<int>(std::lround((s ? s->geometry().width() : 1024) * twipsPerPixelX()));
+}
+int screenHeightTwips() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return static_cast<int>(std::lround((s ? s->geometry().height() : 768) * twipsPerPixelY()));
+}
+
+} // namespace zypo

@@ -1,0 +1,262 @@
+// The playback procedures of the main window: opening the selected item, advancing through the
+// active list, the transport's buttons and notifications, and the reporting of media errors.
+#include "mainwindow/main0.h"
+#include "platform/DriveMap.h"
+#include "platform/ListControls.h"
+#include "platform/MMControl.h"
+#include "platform/MediaErrors.h"
+#include "platform/Prompter.h"
+#include "platform/StatusBar.h"
+#include "platform/WindowManager.h"
+#include "playback/MVIDEO.h"
+#include "playback/TimeText.h"
+
+#include <QCoreApplication>
+
+namespace zypo {
+
+namespace {
+QString numberWithSign(std::int32_t n) {
+    return n < 0 ? QString::number(n) : QLatin1Char(' ') + QString::number(n);
+}
+} // namespace
+
+void main0::OpenItem() {
+    // First phase: which item, and its path in the status bar.
+    ListBox* list = activeList();
+    const int index = list->ListIndex();
+    if (index < 0 || index >= list->ListCount()) {
+        M.svc.prompter->MsgBox(QStringLiteral("選択されたファイルが読み込みできません"), MsgIcon::Exclamation,
+                               M.AppTitle);
+        return;
+    }
+    if (M.QueueMode) {
+        M.PlayFile = main0List2->List(index);
+    } else {
+        M.PlayFile = joinPath(main0Dir->Path(), main0Flist->List(index));
+    }
+    M.PlayFileUpper = M.PlayFile.toUpper();
+    StatusBar1->setPanelText(1, M.PlayFile);
+
+    // Second phase: the transport.
+    std::int32_t error = 0;
+    const auto fail = [&] { ReportMediaError(error); };
+
+    if (M.PlayFileUpper.right(4) == QLatin1String(".MID") && M.IniMidFile != QLatin1String(NoIniMidFile)) {
+        MMC->setFileName(M.IniMidFile);
+        MMC->setNotify(false);
+        MMC->setWait(true);
+        MMC->setShareable(false);
+        MMC->setDeviceType(QStringLiteral("Sequencer"));
+        MMC->setCommand(QStringLiteral("Open"));
+        if (MMC->Error() != 0) {
+            error = MMC->Error();
+            return fail();
+        }
+        MMC->setCommand(QStringLiteral("Play"));
+        if (MMC->Error() != 0) {
+            error = MMC->Error();
+            return fail();
+        }
+    }
+
+    MMC->setFileName(M.PlayFile);
+    MMC->setNotify(false);
+    MMC->setWait(true);
+    MMC->setShareable(false);
+    MMC->setCommand(QStringLiteral("Open"));
+    if (MMC->Error() != 0) {
+        error = MMC->Error();
+        return fail();
+    }
+
+    MMC->setTimeFormat(0);
+    const std::int32_t L = MMC->Length();
+    StatusBar1->setPanelText(2, lengthText(L));
+    StatusBar1->setPanelText(3, QStringLiteral("00:00:00"));
+
+    if (MMC->UsesWindows()) {
+        M.PrevWindow = M.svc.windows->GetForegroundWindow();
+        MVIDEO* video = videoWindow();
+        video->hide();
+        SizeVideoWindow(error);
+        if (!video->isSized())
+            return fail();
+        video->show();
+        video->Pic1->setFocus();
+        video->Pic1_GotFocus();
+        EventWait(50);
+        if (!M.AutoNext) {
+            activateWindow();
+            raise();
+        }
+    }
+    MMC->sethWndDisplay(M.VideoHwnd);
+    // In single play nothing follows an open, so an open that worked ends a run of failures.
+    if (M.PlayMode != 1 || advanceDepth_ == 0)
+        failuresInRow_ = 0;
+}
+
+void main0::AdvanceItem() {
+    M.AutoNext = True;
+    if (advanceDepth_ > 0) {
+        // A failure while the advance opens its item: one more step, taken by the advance
+        // already running instead of a nested one.
+        advanceAgain_ = true;
+        return;
+    }
+    ++advanceDepth_;
+    do {
+        advanceAgain_ = false;
+        ListBox* list = activeList();
+        const int count = list->ListCount();
+        if (count <= 0)
+            break;
+        const int selected = list->ListIndex();
+        list->setListIndex(count == selected + 1 ? 0 : selected + 1);
+        if (!advanceAgain_ && M.PlayMode == 1)
+            PlayItem();
+    } while (advanceAgain_);
+    --advanceDepth_;
+}
+
+void main0::MMC_PrevClick(bool& Cancel) {
+    Cancel = true;
+    failuresInRow_ = 0;
+    ListBox* list = activeList();
+    const int count = list->ListCount();
+    const int selected = list->ListIndex();
+    if (count <= 0 || selected < 0)
+        return; // nothing to step back from
+    ++advanceDepth_;
+    advanceAgain_ = false;
+    list->setListIndex(selected == 0 ? count - 1 : selected - 1);
+    --advanceDepth_;
+    if (advanceAgain_) {
+        // The entry failed to open: the skip moves on as after any failure.
+        advanceAgain_ = false;
+        AdvanceItem();
+        return;
+    }
+    if (M.PlayMode == 1)
+        PlayItem();
+}
+
+void main0::MMC_NextClick(bool& Cancel) {
+    Cancel = true;
+    failuresInRow_ = 0;
+    AdvanceItem();
+}
+
+void main0::MMC_Done(std::int16_t NotifyCode) {
+    if (NotifyCode == 1) {
+        AdvanceItem();
+    } else if (NotifyCode == 2 || NotifyCode == 4) {
+        return;
+    } else {
+        M.svc.prompter->MsgBox(QStringLiteral("コマンドの実行中にエラーが発生しました。停止します。"),
+                               MsgIcon::Exclamation, M.AppTitle);
+        CloseItem();
+    }
+}
+
+void main0::PlayItem() {
+    QCoreApplication::processEvents();
+    if (MMC->Mode() == ModePaused) {
+        MMC->setCommand(QStringLiteral("Play"));
+        if (MMC->Error() != 0)
+            ReportMediaError(MMC->Error());
+        MMC->setUpdateInterval(1000);
+        return;
+    }
+    if (MMC->Mode() == ModeNotOpen)
+        return;
+    MMC->setCommand(QStringLiteral("Play"));
+    if (MMC->Error() != 0)
+        ReportMediaError(MMC->Error());
+    else
+        failuresInRow_ = 0;
+    if (MMC->UsesWindows()) {
+        MVIDEO* video = existingVideoWindow();
+        switch (M.PlayWindow) {
+        case 1:
+            M.svc.windows->SetForegroundWindow(M.PrevWindow);
+            break;
+        case 2:
+            if (video)
+                video->Pic1->setFocus();
+            EventWait(50);
+            break;
+        case 3:
+            if (video)
+                video->Pic1->setFocus();
+            EventWait(50);
+            showMinimized();
+            M.svc.windows->SetForegroundWindow(M.PrevWindow);
+            break;
+        default:
+            break;
+        }
+    }
+    MMC->setUpdateInterval(1000);
+    M.PlayTime = 0;
+}
+
+void main0::CloseItem() {
+    if (MMC->Mode() != ModeNotOpen) {
+        if (MMC->UsesWindows()) {
+            M.VideoCloseRestore = False;
+            if (MVIDEO* video = existingVideoWindow())
+                video->close(); // its unload stores the position and closes the transport
+        }
+        StatusBar1->setPanelText(1, QString());
+        MMC->setCommand(QStringLiteral("Close"));
+        MMC->setUpdateInterval(0);
+        StatusBar1->setPanelText(2, QString());
+        StatusBar1->setPanelText(3, QString());
+    }
+    QCoreApplication::processEvents();
+}
+
+void main0::MMC_PlayClick(bool& Cancel) {
+    Cancel = true;
+    failuresInRow_ = 0;
+    PlayItem();
+}
+
+void main0::MMC_StopClick(bool& Cancel) {
+    Cancel = true;
+    CloseItem();
+}
+
+void main0::MMC_PauseClick(bool& Cancel) {
+    (void)Cancel; // the transport pauses or resumes after this handler
+    MMC->setUpdateInterval(MMC->Mode() == ModePaused ? 1000 : 0);
+}
+
+void main0::MMC_StatusUpdate() {
+    M.PlayTime = roundedSeconds(MMC->Position());
+    StatusBar1->setPanelText(3, elapsedText(M.PlayTime));
+}
+
+void main0::ReportMediaError(std::int32_t error) {
+    QString text;
+    const int known = mciGetErrorString(error, text);
+    if (M.PlayErr != 2) {
+        if (known == 1)
+            M.svc.prompter->MsgBox(text + QStringLiteral(" (") + numberWithSign(error) + QLatin1Char(')'),
+                                   MsgIcon::Exclamation, M.AppTitle);
+        else
+            M.svc.prompter->MsgBox(QStringLiteral("原因不明のエラーです。CODE=") + numberWithSign(error),
+                                   MsgIcon::Exclamation, M.AppTitle);
+    }
+    CloseItem();
+    // When every entry of the list has failed one after another, stop instead of going round
+    // for ever: the transport stays closed until the user acts.
+    ++failuresInRow_;
+    if (failuresInRow_ >= std::max<int>(1, activeList()->ListCount()))
+        return;
+    AdvanceItem();
+}
+
+} // namespace zypo

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package the player needs to build, run and test, then configures and
+# builds it. Safe to run again: when everything is there it only rebuilds what changed.
+#   tools/setup.sh [build-dir] [extra cmake args...]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-"$here/build"}
+shift || true
+
+packages=(
+  # build
+  g++ cmake ninja-build pkg-config qt6-base-dev libmpv-dev libfluidsynth-dev libgtest-dev
+  # run: a General MIDI SoundFont (and the small one the tests use), Japanese glyphs
+  fluid-soundfont-gm timgm6mb-soundfont fonts-ipafont-gothic
+  # tests, screenshots and recordings of what the player shows and sounds
+  xvfb xauth x11-utils imagemagick pulseaudio sox locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "setup: installing ${missing[*]}"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZYPO_WERROR=ON "$@"
+cmake --build "$build"
