@@ -15,15 +15,17 @@ namespace zypo {
 QString composeVersionText(int major, int minor, int revision) {
     return QStringLiteral("Version ") + QString::number(major) + QLatin1Char('.') +
            QString::number(minor).rightJustified(2, QLatin1Char('0')) + QLatin1Char('.') +
-           QString::number(revision).rightJustified(4, QLatin1Char('0')) + QStringLiteral(" (32Bit Application)");
+           QString::number(revision).rightJustified(4, QLatin1Char('0')) +
+           QStringLiteral(" (32Bit Application)");
 }
 
 /// A window position in twips as a 16-bit field: rounded half to even, and clamped where it
 /// does not fit (a window far off to one side) so that saving still happens.
 std::int16_t positionField(double twips) {
     const double r = std::nearbyint(twips);
-    return static_cast<std::int16_t>(std::clamp(r, static_cast<double>(std::numeric_limits<std::int16_t>::min()),
-                                                static_cast<double>(std::numeric_limits<std::int16_t>::max())));
+    return static_cast<std::int16_t>(
+        std::clamp(r, static_cast<double>(std::numeric_limits<std::int16_t>::min()),
+                   static_cast<double>(std::numeric_limits<std::int16_t>::max())));
 }
 
 void main0::main0_Form_Load() {
@@ -61,7 +63,8 @@ void main0::main0_Form_Load() {
         const int outerH = static_cast<int>(std::lround(frameGeometry().height() * twipsPerPixelY()));
         const int left = (screenWidthTwips() - outerW) / 2;
         const int top = (screenHeightTwips() - outerH) / 2;
-        move(static_cast<int>(std::lround(left / twipsPerPixelX())), static_cast<int>(std::lround(top / twipsPerPixelY())));
+        move(static_cast<int>(std::lround(left / twipsPerPixelX())),
+             static_cast<int>(std::lround(top / twipsPerPixelY())));
     } else {
         move(static_cast<int>(std::lround(M.MainLeft / twipsPerPixelX())),
              static_cast<int>(std::lround(M.MainTop / twipsPerPixelY())));

@@ -10,8 +10,12 @@ namespace zypo {
 
 QString settingsNumberText(double value);
 QString settingsNumberText(long long value);
-inline QString settingsNumberText(int value) { return settingsNumberText(static_cast<long long>(value)); }
-inline QString settingsNumberText(std::int16_t value) { return settingsNumberText(static_cast<long long>(value)); }
+inline QString settingsNumberText(int value) {
+    return settingsNumberText(static_cast<long long>(value));
+}
+inline QString settingsNumberText(std::int16_t value) {
+    return settingsNumberText(static_cast<long long>(value));
+}
 
 /// Whole number with optional leading blanks and sign; nullopt when the text is not one or
 /// does not fit 16 bits.

@@ -180,7 +180,8 @@ void main0::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
     file->setObjectName(QStringLiteral("MenuFile"));
     MenuFile1 = makeGroup(file, QStringLiteral("MenuFile1"),
-                          {QStringLiteral("連続再生ﾌｧｲﾙの作成(&R)"), QStringLiteral("終了(&E)")}, &main0::MenuFile1_Click);
+                          {QStringLiteral("連続再生ﾌｧｲﾙの作成(&R)"), QStringLiteral("終了(&E)")},
+                          &main0::MenuFile1_Click);
 
     QMenu* setti = menuBar()->addMenu(QStringLiteral("設定(&S)"));
     setti->setObjectName(QStringLiteral("MenuSetti"));
@@ -192,21 +193,23 @@ void main0::buildMenus() {
     QMenu* play = setti->addMenu(QStringLiteral("再生ﾓｰﾄﾞ(&P)"));
     play->menuAction()->setObjectName(QStringLiteral("MenuSetti1(2)"));
     MenuSetti1.append(play->menuAction());
-    MenuSetti21 = makeGroup(play, QStringLiteral("MenuSetti21"),
-                            {QStringLiteral("連続再生(&R)"), QStringLiteral("単再生(&P)")}, &main0::MenuSetti21_Click);
+    MenuSetti21 =
+        makeGroup(play, QStringLiteral("MenuSetti21"),
+                  {QStringLiteral("連続再生(&R)"), QStringLiteral("単再生(&P)")}, &main0::MenuSetti21_Click);
     QMenu* screen = setti->addMenu(QStringLiteral("画面ﾓｰﾄﾞ(&C)"));
     screen->menuAction()->setObjectName(QStringLiteral("MenuSetti1(3)"));
     MenuSetti1.append(screen->menuAction());
-    MenuSetti31 = makeGroup(
-        screen, QStringLiteral("MenuSetti31"),
-        {QStringLiteral("裏で再生(&A)"), QStringLiteral("切り替え時に前へ(&B)"), QStringLiteral("常に前へ(&C)")},
-        &main0::MenuSetti31_Click);
+    MenuSetti31 = makeGroup(screen, QStringLiteral("MenuSetti31"),
+                            {QStringLiteral("裏で再生(&A)"), QStringLiteral("切り替え時に前へ(&B)"),
+                             QStringLiteral("常に前へ(&C)")},
+                            &main0::MenuSetti31_Click);
     QMenu* err = setti->addMenu(QStringLiteral("連続再生時のエラー(&E)"));
     err->menuAction()->setObjectName(QStringLiteral("MenuSetti1(4)"));
     MenuSetti1.append(err->menuAction());
-    MenuSetti41 = makeGroup(err, QStringLiteral("MenuSetti41"),
-                            {QStringLiteral("メッセージを出す(&A)"), QStringLiteral("メッセージを出さない(&B)")},
-                            &main0::MenuSetti41_Click);
+    MenuSetti41 =
+        makeGroup(err, QStringLiteral("MenuSetti41"),
+                  {QStringLiteral("メッセージを出す(&A)"), QStringLiteral("メッセージを出さない(&B)")},
+                  &main0::MenuSetti41_Click);
 
     QMenu* bai = menuBar()->addMenu(QStringLiteral("倍率(&B)"));
     bai->setObjectName(QStringLiteral("MenuBairitu"));
@@ -219,7 +222,8 @@ void main0::buildMenus() {
     QMenu* etc = menuBar()->addMenu(QStringLiteral("その他(&H)"));
     etc->setObjectName(QStringLiteral("MenuEtc"));
     MenuEtc1 = makeGroup(etc, QStringLiteral("MenuEtc1"),
-                         {QStringLiteral("ﾄﾞｷｭﾒﾝﾄを読む(&D)"), QStringLiteral("ﾊﾞｰｼｮﾝ情報(&A)")}, &main0::MenuEtc1_Click);
+                         {QStringLiteral("ﾄﾞｷｭﾒﾝﾄを読む(&D)"), QStringLiteral("ﾊﾞｰｼｮﾝ情報(&A)")},
+                         &main0::MenuEtc1_Click);
 
     makeCheckable(MenuSetti21);
     makeCheckable(MenuSetti31);
@@ -229,8 +233,12 @@ void main0::buildMenus() {
     setFixedSize(centralWidget()->width(), centralWidget()->height() + menuBar()->sizeHint().height());
 }
 
-int main0::leftTwips() const { return static_cast<int>(std::lround(x() * twipsPerPixelX())); }
-int main0::topTwips() const { return static_cast<int>(std::lround(y() * twipsPerPixelY())); }
+int main0::leftTwips() const {
+    return static_cast<int>(std::lround(x() * twipsPerPixelX()));
+}
+int main0::topTwips() const {
+    return static_cast<int>(std::lround(y() * twipsPerPixelY()));
+}
 
 ListBox* main0::activeList() const {
     if (M.QueueMode)
@@ -266,7 +274,9 @@ void main0::main0Combo_Click() {
     CloseItem();
 }
 
-bool main0::browseTo(QChar letter) { return main0Dir->setDrive(letter); }
+bool main0::browseTo(QChar letter) {
+    return main0Dir->setDrive(letter);
+}
 
 void main0::driveNotReady(const QString& driveText) {
     M.svc.prompter->MsgBox(QStringLiteral("ドライブの準備ができていません(") + driveText + QLatin1Char(')'),
@@ -337,9 +347,13 @@ void main0::C1_Click() {
     main0List2->AddItems(entries);
 }
 
-void main0::main0List2_Click() { openSelectedAfterUserAction(); }
+void main0::main0List2_Click() {
+    openSelectedAfterUserAction();
+}
 
-void main0::main0List2_DblClick() { openSelectedAfterUserAction(); }
+void main0::main0List2_DblClick() {
+    openSelectedAfterUserAction();
+}
 
 // ---- Menus -----------------------------------------------------------------------------------
 
@@ -357,7 +371,9 @@ void main0::MenuFile1_Click(std::int16_t Index) {
     close();
 }
 
-void main0::MenuSetti1_Click(std::int16_t Index) { (void)Index; }
+void main0::MenuSetti1_Click(std::int16_t Index) {
+    (void)Index;
+}
 
 void main0::MenuSetti21_Click(std::int16_t Index) {
     M.PlayMode = Index == 1 ? 1 : 2;
@@ -384,7 +400,8 @@ void main0::MenuBairitu1_Click(std::int16_t Index) {
 void main0::MenuEtc1_Click(std::int16_t Index) {
     if (Index == 1) {
         // The help file is looked for in the working directory at the time of the request.
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("ZYPOHLP.HLP"))));
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("ZYPOHLP.HLP"))));
         return;
     }
 }

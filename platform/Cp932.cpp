@@ -9,7 +9,9 @@ namespace {
 
 constexpr char16_t EscapeBase = 0xF700; // + byte (0x80..0xFF)
 
-bool isEscape(QChar c) { return c.unicode() >= EscapeBase + 0x80 && c.unicode() <= EscapeBase + 0xFF; }
+bool isEscape(QChar c) {
+    return c.unicode() >= EscapeBase + 0x80 && c.unicode() <= EscapeBase + 0xFF;
+}
 
 class Converter {
 public:
@@ -35,8 +37,9 @@ QString decode(const QByteArray& bytes) {
     Converter cv("UTF-16LE", "CP932");
     if (!cv.ok()) {
         for (char c : bytes)
-            out.append(static_cast<unsigned char>(c) < 0x80 ? QChar(QLatin1Char(c))
-                                                            : QChar(char16_t(EscapeBase + static_cast<unsigned char>(c))));
+            out.append(static_cast<unsigned char>(c) < 0x80
+                           ? QChar(QLatin1Char(c))
+                           : QChar(char16_t(EscapeBase + static_cast<unsigned char>(c))));
         return out;
     }
     const char* in = bytes.constData();
@@ -74,7 +77,8 @@ QByteArray encode(const QString& text) {
             continue;
         }
         // One character (a surrogate pair counts as one) at a time keeps substitution simple.
-        const qsizetype len = (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
+        const qsizetype len =
+            (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
         if (c.unicode() < 0x80) {
             out.append(static_cast<char>(c.unicode()));
             ++i;

@@ -12,7 +12,8 @@ namespace zypo {
 DriveMap::DriveMap(QList<Drive> drives) : drives_(std::move(drives)) {
     for (Drive& d : drives_)
         d.letter = d.letter.toUpper();
-    std::sort(drives_.begin(), drives_.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    std::sort(drives_.begin(), drives_.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
 }
 
 DriveMap DriveMap::fromSystem(SettingsStore* pins) {
@@ -34,14 +35,16 @@ DriveMap DriveMap::fromSystem(SettingsStore* pins) {
     QStringList volumes;
     if (mounts.open(QIODevice::ReadOnly)) {
         const QString user = qEnvironmentVariable("USER", QStringLiteral("root"));
-        const QStringList prefixes{QStringLiteral("/media/"), QStringLiteral("/run/media/") + user + QLatin1Char('/'),
+        const QStringList prefixes{QStringLiteral("/media/"),
+                                   QStringLiteral("/run/media/") + user + QLatin1Char('/'),
                                    QStringLiteral("/mnt/")};
         for (const QByteArray& line : mounts.readAll().split('\n')) {
             const QList<QByteArray> fields = line.split(' ');
             if (fields.size() < 2)
                 continue;
             // Mount points escape blanks as \040.
-            QString point = QString::fromUtf8(fields.at(1)).replace(QStringLiteral("\\040"), QStringLiteral(" "));
+            QString point =
+                QString::fromUtf8(fields.at(1)).replace(QStringLiteral("\\040"), QStringLiteral(" "));
             for (const QString& p : prefixes)
                 if (point.startsWith(p) && !volumes.contains(point))
                     volumes.append(point);
@@ -102,12 +105,14 @@ static QString caseInsensitiveResolve(const QString& root, const QStringList& pa
     for (const QString& part : parts) {
         if (part.isEmpty())
             continue;
-        const QString exact = current.endsWith(QLatin1Char('/')) ? current + part : current + QLatin1Char('/') + part;
+        const QString exact =
+            current.endsWith(QLatin1Char('/')) ? current + part : current + QLatin1Char('/') + part;
         if (QFileInfo::exists(exact)) {
             current = exact;
             continue;
         }
-        const QStringList entries = QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const QStringList entries =
+            QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         QString found;
         for (const QString& e : entries)
             if (e.compare(part, Qt::CaseInsensitive) == 0) {
@@ -150,7 +155,8 @@ QString DriveMap::toDrivePath(const QString& hostPath) const {
     const Drive* best = nullptr;
     for (const Drive& d : drives_) {
         const QString root = QDir::cleanPath(d.hostRoot);
-        const bool holds = root == QLatin1String("/") || clean == root || clean.startsWith(root + QLatin1Char('/'));
+        const bool holds =
+            root == QLatin1String("/") || clean == root || clean.startsWith(root + QLatin1Char('/'));
         if (holds && (!best || root.size() > QDir::cleanPath(best->hostRoot).size()))
             best = &d;
     }

@@ -74,9 +74,13 @@ void ListBox::Clear() {
 
 FileListBox::FileListBox(const DriveMap* drives, QWidget* parent) : ListBox(parent), drives_(drives) {}
 
-void FileListBox::setPath(const QString& drivePath) { path_ = drivePath; }
+void FileListBox::setPath(const QString& drivePath) {
+    path_ = drivePath;
+}
 
-void FileListBox::setPattern(const QString& pattern) { pattern_ = pattern; }
+void FileListBox::setPattern(const QString& pattern) {
+    pattern_ = pattern;
+}
 
 bool FileListBox::matches(const QString& name, const QString& pattern) {
     for (const QString& mask : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
@@ -97,7 +101,8 @@ bool FileListBox::Refresh() {
     QStringList masks = pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     for (QString& m : masks)
         m = m.trimmed();
-    const QStringList names = dir.entryList(masks, QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    const QStringList names =
+        dir.entryList(masks, QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     QStringList shown;
     shown.reserve(names.size());
     for (const QString& n : names)

@@ -23,7 +23,6 @@ static void retire(std::unique_ptr<MediaDevice>& device) {
     device.release()->deleteLater();
 }
 
-
 MMControl::MMControl(MediaBackend* backend, const DriveMap* drives, QWidget* parent)
     : QWidget(parent), backend_(backend), drives_(drives) {
     auto* row = new QHBoxLayout(this);
@@ -247,7 +246,9 @@ std::int32_t MMControl::Position() const {
     return static_cast<std::int32_t>(std::clamp<qint64>(current_->position(), 0, INT32_MAX));
 }
 
-bool MMControl::UsesWindows() const { return current_ && current_->usesWindows(); }
+bool MMControl::UsesWindows() const {
+    return current_ && current_->usesWindows();
+}
 
 MediaDevice* MMControl::openDevice(const QString& fileName) const {
     if (current_ && currentFile_.compare(fileName, Qt::CaseInsensitive) == 0)

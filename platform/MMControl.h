@@ -114,8 +114,8 @@ private:
     QString currentFile_;
     std::unique_ptr<MediaDevice> preceding_;
     bool paused_ = false;
-    bool started_ = false;  // "Play" was given to the current item
-    bool waiting_ = false;  // its start waits for the preceding item to end
+    bool started_ = false; // "Play" was given to the current item
+    bool waiting_ = false; // its start waits for the preceding item to end
     QTimer statusTimer_;
     QStringList log_;
     QToolButton* buttons_[5] = {};

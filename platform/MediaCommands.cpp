@@ -126,7 +126,8 @@ std::int32_t MediaCommands::mciSendString(const QString& command, QString& reply
             device = transport_->openDevice(w.at(1));
         if (!device)
             return mcierr::InvalidDeviceName;
-        if (w.size() != 8 || w.at(2).toLower() != QLatin1String("destination") || w.at(3).toLower() != QLatin1String("at"))
+        if (w.size() != 8 || w.at(2).toLower() != QLatin1String("destination") ||
+            w.at(3).toLower() != QLatin1String("at"))
             return mcierr::UnrecognizedKeyword;
         int v[4];
         for (int i = 0; i < 4; ++i)

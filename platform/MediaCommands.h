@@ -5,9 +5,9 @@
 //   put "<file>" destination at X Y W H   sizes the picture of the transport's open item
 //   close <name>
 // Replies and return numbers follow the media error numbering (0 = success).
-#include <map>
 #include <QString>
 #include <cstdint>
+#include <map>
 #include <memory>
 
 namespace zypo {

@@ -45,7 +45,8 @@ Q_SIGNALS:
 class MediaBackend {
 public:
     virtual ~MediaBackend() = default;
-    virtual std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType, int& error) = 0;
+    virtual std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType,
+                                                int& error) = 0;
 };
 
 } // namespace zypo

@@ -21,7 +21,9 @@ void setOption(mpv_handle* h, const char* name, const QString& value) {
 
 MpvDevice::MpvDevice(MpvOutput output) : output_(std::move(output)) {}
 
-MpvDevice::~MpvDevice() { close(); }
+MpvDevice::~MpvDevice() {
+    close();
+}
 
 int MpvDevice::errorNumber(int mpvError, const QString& hostPath) {
     switch (mpvError) {
@@ -185,8 +187,8 @@ void MpvDevice::handle(mpv_event* ev) {
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<mpv_event_end_file*>(ev->data);
         if (!loaded_) {
-            loadError_ = errorNumber(end->reason == MPV_END_FILE_REASON_ERROR ? end->error : MPV_ERROR_LOADING_FAILED,
-                                     path_);
+            loadError_ = errorNumber(
+                end->reason == MPV_END_FILE_REASON_ERROR ? end->error : MPV_ERROR_LOADING_FAILED, path_);
             break;
         }
         const bool wasPlaying = playing_;

@@ -10,8 +10,8 @@ struct mpv_event;
 namespace zypo {
 
 struct MpvOutput {
-    QString audio; // "" = mpv's default, "null" for headless runs
-    QString video; // "" = a scaling output that works on X11, "null" for headless runs
+    QString audio;        // "" = mpv's default, "null" for headless runs
+    QString video;        // "" = a scaling output that works on X11, "null" for headless runs
     bool untimed = false; // play faster than real time (tests, soak runs)
 };
 

@@ -39,8 +39,8 @@ QString qtFileFilter(const QString& filter) {
     return out.join(QStringLiteral(";;"));
 }
 
-std::optional<QString> QtPrompter::OpenFileDialog(QWidget* parent, const QString& title, const QString& filter,
-                                                  const QString& defaultExt) {
+std::optional<QString> QtPrompter::OpenFileDialog(QWidget* parent, const QString& title,
+                                                  const QString& filter, const QString& defaultExt) {
     QFileDialog dialog(parent, title, QString(), qtFileFilter(filter));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(defaultExt);

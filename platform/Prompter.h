@@ -16,8 +16,8 @@ public:
     virtual ~Prompter() = default;
     virtual void MsgBox(const QString& text, MsgIcon icon, const QString& title) = 0;
     /// filter in the "Description|pattern|Description|pattern" form; nullopt on cancel.
-    virtual std::optional<QString> OpenFileDialog(QWidget* parent, const QString& title, const QString& filter,
-                                                  const QString& defaultExt) = 0;
+    virtual std::optional<QString> OpenFileDialog(QWidget* parent, const QString& title,
+                                                  const QString& filter, const QString& defaultExt) = 0;
 };
 
 class QtPrompter : public Prompter {

@@ -41,7 +41,9 @@ void ScriptedDevice::close() {
     backend_->log << QStringLiteral("close ") + path_;
 }
 
-void ScriptedDevice::setDisplay(QWidget* window) { display_ = window; }
+void ScriptedDevice::setDisplay(QWidget* window) {
+    display_ = window;
+}
 
 int ScriptedDevice::setDestination(const QRect& rect) {
     destination_ = rect;
@@ -59,7 +61,9 @@ void ScriptedDevice::setPosition(qint64 ms) {
     }
 }
 
-void ScriptedDevice::finish() { setPosition(media_.length); }
+void ScriptedDevice::finish() {
+    setPosition(media_.length);
+}
 
 void ScriptedDevice::fail(int error) {
     playing_ = false;

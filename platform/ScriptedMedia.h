@@ -65,7 +65,8 @@ private:
 
 class ScriptedBackend : public MediaBackend {
 public:
-    std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType, int& error) override;
+    std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType,
+                                        int& error) override;
 
     /// Media by host path. A path not listed here plays as a one-second audio item when the
     /// file exists, and fails with "file not found" otherwise.

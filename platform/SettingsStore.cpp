@@ -18,7 +18,9 @@ struct IniSettingsStore::Impl {
 IniSettingsStore::IniSettingsStore(const QString& filePath) : d(std::make_unique<Impl>(filePath)) {}
 IniSettingsStore::~IniSettingsStore() = default;
 
-static QString keyPath(const QString& section, const QString& key) { return section + QLatin1Char('/') + key; }
+static QString keyPath(const QString& section, const QString& key) {
+    return section + QLatin1Char('/') + key;
+}
 
 QString IniSettingsStore::read(const QString& section, const QString& key, const QString& defaultValue) {
     const QVariant v = d->settings.value(keyPath(section, key));
@@ -40,7 +42,9 @@ bool IniSettingsStore::flush() {
     return d->settings.status() == QSettings::NoError;
 }
 
-QString IniSettingsStore::filePath() const { return d->settings.fileName(); }
+QString IniSettingsStore::filePath() const {
+    return d->settings.fileName();
+}
 
 QString IniSettingsStore::defaultFilePath(const QString& application) {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);

@@ -30,7 +30,8 @@ MpvOutput outputFromEnvironment() {
 class SystemBackend : public MediaBackend {
 public:
     explicit SystemBackend(SettingsStore* settings) : settings_(settings) {}
-    std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType, int& error) override {
+    std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType,
+                                        int& error) override {
         error = 0;
         const bool midi = isMidiContent(hostPath);
         if (deviceType.compare(QLatin1String("Sequencer"), Qt::CaseInsensitive) == 0 && !midi) {

@@ -7,7 +7,9 @@
 
 namespace zypo {
 
-QWidget* WindowManager::GetForegroundWindow() { return QApplication::activeWindow(); }
+QWidget* WindowManager::GetForegroundWindow() {
+    return QApplication::activeWindow();
+}
 
 void WindowManager::SetForegroundWindow(QWidget* window) {
     if (!window)
@@ -34,7 +36,9 @@ void WindowManager::SetTopmost(QWidget* window) {
     window->raise();
 }
 
-QWidget* WindowManager::GetFocus() { return QApplication::focusWidget(); }
+QWidget* WindowManager::GetFocus() {
+    return QApplication::focusWidget();
+}
 
 static double dpiX() {
     const QScreen* s = QGuiApplication::primaryScreen();
@@ -45,10 +49,18 @@ static double dpiY() {
     return s ? s->logicalDotsPerInchY() : 96.0;
 }
 
-double twipsPerPixelX() { return 1440.0 / dpiX(); }
-double twipsPerPixelY() { return 1440.0 / dpiY(); }
-int twipsToPixelsX(int twips) { return static_cast<int>(std::lround(twips / twipsPerPixelX())); }
-int twipsToPixelsY(int twips) { return static_cast<int>(std::lround(twips / twipsPerPixelY())); }
+double twipsPerPixelX() {
+    return 1440.0 / dpiX();
+}
+double twipsPerPixelY() {
+    return 1440.0 / dpiY();
+}
+int twipsToPixelsX(int twips) {
+    return static_cast<int>(std::lround(twips / twipsPerPixelX()));
+}
+int twipsToPixelsY(int twips) {
+    return static_cast<int>(std::lround(twips / twipsPerPixelY()));
+}
 
 int screenWidthTwips() {
     const QScreen* s = QGuiApplication::primaryScreen();

@@ -15,7 +15,8 @@ namespace zypo {
 std::int16_t positionField(double twips);
 
 MVIDEO::MVIDEO(main0& owner)
-    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QWidget(nullptr,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       owner_(owner) {
     setObjectName(QStringLiteral("MVIDEO"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -119,8 +120,8 @@ void main0::SizeVideoWindow(std::int32_t& error) {
     video->sized_ = false;
     // The reply buffer starts empty and is reused, uncleared, by every command.
     QString reply;
-    error = commands_->mciSendString(QStringLiteral("open \"") + MMC->FileName() + QStringLiteral("\" Alias Open_Avi"),
-                                     reply);
+    error = commands_->mciSendString(
+        QStringLiteral("open \"") + MMC->FileName() + QStringLiteral("\" Alias Open_Avi"), reply);
     error = commands_->mciSendString(QStringLiteral("where Open_Avi source"), reply);
     int r[4] = {0, 0, 0, 0};
     if (!readSourceRect(reply, r))
@@ -135,7 +136,8 @@ void main0::SizeVideoWindow(std::int32_t& error) {
     video->setPictureSize(W, H);
     const auto num = [](int v) { return v < 0 ? QString::number(v) : QLatin1Char(' ') + QString::number(v); };
     error = commands_->mciSendString(QStringLiteral("put \"") + MMC->FileName() +
-                                         QStringLiteral("\" destination at 0 0 ") + num(W) + QLatin1Char(' ') + num(H),
+                                         QStringLiteral("\" destination at 0 0 ") + num(W) +
+                                         QLatin1Char(' ') + num(H),
                                      reply);
     error = commands_->mciSendString(QStringLiteral("close Open_Avi"), reply);
     video->sized_ = true;

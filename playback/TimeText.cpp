@@ -2,7 +2,9 @@
 
 namespace zypo {
 
-static QString two(long long v) { return QString::number(v).rightJustified(2, QLatin1Char('0')); }
+static QString two(long long v) {
+    return QString::number(v).rightJustified(2, QLatin1Char('0'));
+}
 
 QString lengthText(std::int32_t ms) {
     const long long L = ms < 0 ? 0 : ms;

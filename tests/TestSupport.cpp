@@ -13,8 +13,8 @@ void RecordingPrompter::MsgBox(const QString& text, MsgIcon icon, const QString&
         whileShown(messages.constLast());
 }
 
-std::optional<QString> RecordingPrompter::OpenFileDialog(QWidget*, const QString& title, const QString& filter,
-                                                         const QString& defaultExt) {
+std::optional<QString> RecordingPrompter::OpenFileDialog(QWidget*, const QString& title,
+                                                         const QString& filter, const QString& defaultExt) {
     fileDialogs << title + QLatin1Char('|') + filter + QLatin1Char('|') + defaultExt;
     return nextFile;
 }
@@ -39,9 +39,13 @@ Player::~Player() {
     QDir::setCurrent(oldCwd_);
 }
 
-QString Player::host(const QString& rel) const { return tmp.filePath(QStringLiteral("c/") + rel); }
+QString Player::host(const QString& rel) const {
+    return tmp.filePath(QStringLiteral("c/") + rel);
+}
 
-void Player::mkdir(const QString& rel) { QDir().mkpath(host(rel)); }
+void Player::mkdir(const QString& rel) {
+    QDir().mkpath(host(rel));
+}
 
 QString Player::addMedia(const QString& rel, ScriptedMedia m) {
     const QString path = host(rel);

@@ -144,7 +144,8 @@ TEST_F(ThreeItems, NotifyCodesTwoAndFourChangeNothingEightStops) {
     p.device()->fail(mcierr::Hardware); // a failure while playing arrives as Done(8)
     pump();
     ASSERT_EQ(p.prompter.messages.size(), 1);
-    EXPECT_EQ(p.prompter.messages[0].text, QStringLiteral("コマンドの実行中にエラーが発生しました。停止します。"));
+    EXPECT_EQ(p.prompter.messages[0].text,
+              QStringLiteral("コマンドの実行中にエラーが発生しました。停止します。"));
     EXPECT_EQ(p.prompter.messages[0].title, QStringLiteral("ジポプレーヤー"));
     EXPECT_EQ(p.prompter.messages[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(p.w->MMC->Mode(), ModeNotOpen);

@@ -67,7 +67,8 @@ TEST(Settings, SaveWritesTheTextFormAndLoadReadsItBack) {
     EXPECT_EQ(raw.value(QStringLiteral("Data/Play_Window")).toString(), QStringLiteral(" 3"));
     EXPECT_EQ(raw.value(QStringLiteral("Data/Play_Err")).toString(), QStringLiteral(" 2"));
     EXPECT_EQ(raw.value(QStringLiteral("Data/Avi_Size")).toString(), QStringLiteral(" 2.5"));
-    EXPECT_EQ(raw.value(QStringLiteral("Data/Ini_Mid_File")).toString(), QStringLiteral("C:\\音楽\\INIT.MID"));
+    EXPECT_EQ(raw.value(QStringLiteral("Data/Ini_Mid_File")).toString(),
+              QStringLiteral("C:\\音楽\\INIT.MID"));
 
     MAIN fresh(p.M->svc);
     IniSettingsStore again(p.settings->filePath());

@@ -34,5 +34,6 @@ TEST(VersionText, ComposedFromTheVersionNumbers) {
 
 TEST(JoiningRule, NoDoubledBackslashAtADriveRoot) {
     EXPECT_EQ(joinPath(QStringLiteral("C:\\"), QStringLiteral("A.MID")), QStringLiteral("C:\\A.MID"));
-    EXPECT_EQ(joinPath(QStringLiteral("C:\\MUSIC"), QStringLiteral("A.MID")), QStringLiteral("C:\\MUSIC\\A.MID"));
+    EXPECT_EQ(joinPath(QStringLiteral("C:\\MUSIC"), QStringLiteral("A.MID")),
+              QStringLiteral("C:\\MUSIC\\A.MID"));
 }
