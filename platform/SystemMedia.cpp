@@ -1,9 +1,12 @@
 #include "platform/SystemMedia.h"
 
 #include "platform/MediaErrors.h"
+#include "platform/MidiDevice.h"
 #include "platform/MpvDevice.h"
+#include "platform/SettingsStore.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace zypo {
 
@@ -27,9 +30,26 @@ MpvOutput outputFromEnvironment() {
     return out;
 }
 
+QString findSoundFont(SettingsStore* settings) {
+    QStringList candidates;
+    if (settings)
+        candidates << settings->read(QStringLiteral("Sound"), QStringLiteral("SoundFont"), QString());
+    candidates << qEnvironmentVariable("ZYPO_SOUNDFONT");
+    for (const char* name : {"FluidR3_GM.sf2", "default-GM.sf2", "TimGM6mb.sf2"})
+        candidates << QStringLiteral("/usr/share/sounds/sf2/") + QString::fromLatin1(name);
+    for (const QString& c : candidates)
+        if (!c.isEmpty() && QFileInfo(c).isReadable())
+            return c;
+    return {};
+}
+
 class SystemBackend : public MediaBackend {
 public:
-    explicit SystemBackend(SettingsStore* settings) : settings_(settings) {}
+    explicit SystemBackend(SettingsStore* settings) {
+        const MpvOutput out = outputFromEnvironment();
+        midi_ = std::make_unique<MidiEngine>(
+            MidiOutput{out.audio == QLatin1String("null"), out.untimed, findSoundFont(settings)});
+    }
     std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType,
                                         int& error) override {
         error = 0;
@@ -38,15 +58,13 @@ public:
             error = QFile::exists(hostPath) ? mcierr::InvalidFile : mcierr::FileNotFound;
             return nullptr;
         }
-        if (midi) {
-            error = mcierr::SeqNoMidiPresent;
-            return nullptr;
-        }
+        if (midi)
+            return std::make_unique<MidiDevice>(midi_.get());
         return std::make_unique<MpvDevice>(outputFromEnvironment());
     }
 
 private:
-    SettingsStore* settings_;
+    std::unique_ptr<MidiEngine> midi_;
 };
 
 } // namespace

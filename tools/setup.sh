@@ -30,3 +30,6 @@ fi
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZYPO_WERROR=ON "$@"
 cmake --build "$build"
+
+# The demo folder's media and playlist, made by our own tool.
+"$build/tools/makedemo" "$here/demo"

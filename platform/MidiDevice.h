@@ -1,0 +1,97 @@
+#pragma once
+// MIDI items on one FluidSynth synthesiser kept for the whole run. Our own sequencer sends each
+// file's events into it while it renders audio (in the audio driver's callback, or in an output
+// thread of ours for the null output), so the end of a song is known to the sample, a pause
+// silences at once, and the state an initial MIDI file leaves in the synthesiser carries into
+// the next item.
+#include "platform/MediaDevice.h"
+#include "platform/Smf.h"
+
+#include <QPointer>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+typedef struct _fluid_hashtable_t fluid_settings_t;
+typedef struct _fluid_synth_t fluid_synth_t;
+typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
+
+namespace zypo {
+
+class MidiDevice;
+
+struct MidiOutput {
+    bool nullAudio = false; // render into nothing, paced (or untimed)
+    bool untimed = false;
+    QString soundFont;      // empty: none found
+};
+
+/// The synthesiser and its sequencer: one per run.
+class MidiEngine {
+public:
+    explicit MidiEngine(MidiOutput output);
+    ~MidiEngine();
+    /// Loads the SoundFont on first use; 0 or an error number.
+    int ensureSynth();
+    /// Starts (or resumes) a song; 0 or an error number (no audio output).
+    int start(MidiDevice* device, const SmfSong* song);
+    void pause(MidiDevice* device);
+    void stop(MidiDevice* device);
+    std::int64_t positionUs(const MidiDevice* device) const;
+    bool isPlaying(const MidiDevice* device) const;
+    /// Renders `frames` stereo frames, dispatching the events that fall due (the audio side).
+    void render(int frames, float* left, float* right);
+    double sampleRate() const { return rate_; }
+    /// Samples rendered since the output started (the sample clock the benchmarks read).
+    std::int64_t samplesRendered() const { return rendered_.load(); }
+
+private:
+    int ensureOutput();
+    void silence();
+    void nullLoop();
+
+    MidiOutput output_;
+    fluid_settings_t* settings_ = nullptr;
+    fluid_synth_t* synth_ = nullptr;
+    fluid_audio_driver_t* driver_ = nullptr;
+    int loadError_ = -1; // -1: not tried yet
+    double rate_ = 44100.0;
+    std::thread nullThread_;
+    std::atomic<bool> quit_{false};
+    std::atomic<std::int64_t> rendered_{0};
+
+    mutable std::mutex mutex_;
+    QPointer<MidiDevice> device_;
+    const MidiDevice* deviceRaw_ = nullptr;
+    const SmfSong* song_ = nullptr;
+    std::size_t next_ = 0;
+    std::int64_t songSamples_ = 0;
+    bool playing_ = false;
+    bool silenceRequested_ = false;
+};
+
+class MidiDevice : public MediaDevice {
+    Q_OBJECT
+public:
+    explicit MidiDevice(MidiEngine* engine);
+    ~MidiDevice() override;
+    int open(const QString& hostPath) override;
+    int play() override;
+    int pause() override;
+    void close() override;
+    bool isPlaying() const override;
+    qint64 length() const override { return song_.lengthUs / 1000; }
+    qint64 position() const override;
+
+    /// Called by the engine (from the event loop) when the song has played to its end.
+    void songEnded();
+
+private:
+    MidiEngine* engine_;
+    SmfSong song_;
+    bool open_ = false;
+};
+
+} // namespace zypo

@@ -1,0 +1,224 @@
+// The real engines on small media made here: our SMF reader, the MIDI sequencer on FluidSynth
+// and the mpv device, with null output played faster than real time.
+#include "TestSupport.h"
+#include "platform/MediaErrors.h"
+#include "platform/MidiDevice.h"
+#include "platform/Smf.h"
+#include "platform/SystemMedia.h"
+#include "tools/DemoMedia.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace zypo;
+using namespace zypo::test;
+
+namespace {
+
+QByteArray smf(int format, std::uint16_t division, const QList<QByteArray>& tracks) {
+    QByteArray b("MThd\0\0\0\6", 8);
+    b.append(char(0)).append(char(format));
+    b.append(char(0)).append(char(tracks.size()));
+    b.append(char(division >> 8)).append(char(division & 0xff));
+    for (const QByteArray& t : tracks) {
+        b.append("MTrk");
+        const auto n = static_cast<unsigned>(t.size());
+        b.append(char(n >> 24)).append(char(n >> 16)).append(char(n >> 8)).append(char(n));
+        b.append(t);
+    }
+    return b;
+}
+QByteArray bytes(std::initializer_list<int> v) {
+    QByteArray b;
+    for (int x : v)
+        b.append(char(x));
+    return b;
+}
+const QByteArray End = bytes({0x00, 0xFF, 0x2F, 0x00});
+
+/// Waits for a signal; the limit only keeps a broken engine from hanging the suite.
+bool waitFor(QSignalSpy& spy, int count = 1) {
+    QDeadlineTimer limit(60000);
+    while (spy.count() < count && !limit.hasExpired())
+        spy.wait(200);
+    return spy.count() >= count;
+}
+
+QString writeFile(QTemporaryDir& dir, const QString& name, const QByteArray& content) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    return path;
+}
+
+} // namespace
+
+TEST(SmfReader, FormatZeroWithRunningStatusAndATempoChange) {
+    // 96 ticks per quarter; note on, running-status note off, tempo halves the speed, one more quarter.
+    const QByteArray track =
+        bytes({0x00, 0x90, 60, 100, 0x60, 60, 0, 0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x60, 0xC0, 5}) +
+        End;
+    SmfSong song;
+    ASSERT_EQ(parseSmf(smf(0, 96, {track}), song), SmfError::None);
+    ASSERT_EQ(song.events.size(), 3u);
+    EXPECT_EQ(song.events[0].status, 0x90);
+    EXPECT_EQ(song.events[1].status, 0x90); // running status kept
+    EXPECT_EQ(song.events[1].data2, 0);
+    EXPECT_EQ(song.events[1].timeUs, 500000);
+    EXPECT_EQ(song.events[2].status, 0xC0);
+    EXPECT_EQ(song.events[2].timeUs, 1500000); // a quarter at 1 s after the tempo change
+    EXPECT_EQ(song.lengthUs, 1500000);
+}
+
+TEST(SmfReader, FormatOneMergesTracksAndLengthCountsEndOfTrack) {
+    const QByteArray tempo =
+        bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}) + bytes({0x83, 0x60, 0xFF, 0x2F, 0x00});
+    const QByteArray notes =
+        bytes({0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7, 0x81, 0x40, 0x91, 64, 90}) + End;
+    SmfSong song;
+    ASSERT_EQ(parseSmf(smf(1, 480, {tempo, notes}), song), SmfError::None);
+    ASSERT_EQ(song.events.size(), 2u);
+    EXPECT_EQ(song.events[0].status, 0xF0);
+    EXPECT_EQ(song.events[0].sysex, bytes({0x7E, 0x7F, 0x09, 0x01, 0xF7}));
+    EXPECT_EQ(song.events[1].timeUs, 200000); // 192 ticks at 120 bpm, 480 a quarter
+    EXPECT_EQ(song.lengthUs, 500000);         // the tempo track ends last, at 480 ticks
+}
+
+TEST(SmfReader, SmpteDivisionUsesFramesNotTempo) {
+    // 25 frames a second, 40 ticks a frame: 1000 ticks a second.
+    const QByteArray track = bytes({0x87, 0x68, 0x90, 60, 1}) + End;
+    SmfSong song;
+    ASSERT_EQ(parseSmf(smf(0, 0xE728, {track}), song), SmfError::None);
+    EXPECT_EQ(song.events[0].timeUs, 1000000);
+}
+
+TEST(SmfReader, DamagedAndForeignFiles) {
+    SmfSong song;
+    EXPECT_EQ(parseSmf(QByteArray(), song), SmfError::NotMidi);
+    EXPECT_EQ(parseSmf(QByteArray("RIFF....WAVEfmt "), song), SmfError::NotMidi);
+    EXPECT_EQ(parseSmf(smf(0, 0, {End}), song), SmfError::Unsupported);
+    // A track length past the end of the file and a truncated event: read up to the damage.
+    QByteArray truncated = smf(0, 96, {bytes({0x00, 0x90, 60, 100, 0x60, 0x80, 60})});
+    truncated[18] = char(0x7f);
+    ASSERT_EQ(parseSmf(truncated, song), SmfError::None);
+    EXPECT_EQ(song.events.size(), 1u);
+    // A track of meta events only: no events, a length.
+    ASSERT_EQ(parseSmf(smf(0, 96, {bytes({0x00, 0xFF, 0x03, 0x02, 'h', 'i', 0x60, 0xFF, 0x2F, 0x00})}), song),
+              SmfError::None);
+    EXPECT_TRUE(song.events.empty());
+    EXPECT_EQ(song.lengthUs, 500000);
+    // Garbage after the header never crashes and ends the track.
+    QByteArray garbage = smf(0, 96, {QByteArray(64, char(0xff))});
+    EXPECT_EQ(parseSmf(garbage, song), SmfError::None);
+}
+
+class RealBackend : public ::testing::Test {
+protected:
+    void SetUp() override { backend = createSystemMediaBackend(nullptr); }
+    std::unique_ptr<MediaDevice> open(const QString& path, int& err) {
+        auto d = backend->create(path, QString(), err);
+        if (!d)
+            return nullptr;
+        err = d->open(path);
+        return d;
+    }
+    QTemporaryDir dir;
+    std::unique_ptr<MediaBackend> backend;
+};
+
+TEST_F(RealBackend, MidiOpensWithItsExactLengthAndPlaysToTheEnd) {
+    const QString path = writeFile(dir, QStringLiteral("tune.mid"), demo::midiTune());
+    int err = -1;
+    auto d = open(path, err);
+    ASSERT_TRUE(d);
+    ASSERT_EQ(err, 0);
+    EXPECT_EQ(d->length(), 6666); // 4 s at 120 bpm, then 8 quarters at 180 bpm
+    EXPECT_FALSE(d->usesWindows());
+    QSignalSpy done(d.get(), &MediaDevice::finished);
+    ASSERT_EQ(d->play(), 0);
+    EXPECT_TRUE(d->isPlaying());
+    ASSERT_TRUE(waitFor(done));
+    EXPECT_FALSE(d->isPlaying());
+    EXPECT_EQ(d->position(), 6666);
+}
+
+TEST_F(RealBackend, MidiPauseHoldsThePositionAndResumeMovesOn) {
+    const QString path = writeFile(dir, QStringLiteral("tune.mid"), demo::midiTune());
+    int err = -1;
+    auto d = open(path, err);
+    ASSERT_EQ(err, 0);
+    ASSERT_EQ(d->play(), 0);
+    QDeadlineTimer limit(30000);
+    while (d->position() < 500 && !limit.hasExpired())
+        QTest::qWait(5);
+    ASSERT_EQ(d->pause(), 0);
+    const qint64 held = d->position();
+    QTest::qWait(50);
+    EXPECT_EQ(d->position(), held);
+    QSignalSpy done(d.get(), &MediaDevice::finished);
+    ASSERT_EQ(d->play(), 0);
+    ASSERT_TRUE(waitFor(done));
+    EXPECT_GT(d->position(), held);
+}
+
+TEST_F(RealBackend, WavOpensWithItsLengthAndPlaysToTheEnd) {
+    const QString path = writeFile(dir, QStringLiteral("tones.wav"), demo::wavTones(2));
+    int err = -1;
+    auto d = open(path, err);
+    ASSERT_EQ(err, 0);
+    EXPECT_EQ(d->length(), 2000);
+    EXPECT_FALSE(d->usesWindows());
+    QSignalSpy done(d.get(), &MediaDevice::finished);
+    ASSERT_EQ(d->play(), 0);
+    ASSERT_TRUE(waitFor(done));
+}
+
+TEST_F(RealBackend, AviHasAPictureOfItsOwnSize) {
+    const QString path = writeFile(dir, QStringLiteral("p.avi"), demo::aviPattern(64, 48, 10));
+    int err = -1;
+    auto d = open(path, err);
+    ASSERT_EQ(err, 0);
+    EXPECT_TRUE(d->usesWindows());
+    EXPECT_EQ(d->sourceSize(), QSize(64, 48));
+    EXPECT_EQ(d->length(), 1000);
+    QSignalSpy done(d.get(), &MediaDevice::finished);
+    ASSERT_EQ(d->play(), 0);
+    ASSERT_TRUE(waitFor(done));
+}
+
+TEST_F(RealBackend, BadFilesGiveErrorNumbersWithTexts) {
+    QByteArray noise(4096, Qt::Uninitialized);
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919 + 13) % 251);
+    QByteArray truncatedAvi = demo::aviPattern(64, 48, 10).left(3000);
+    const QList<QString> paths{
+        dir.filePath(QStringLiteral("missing.wav")),
+        writeFile(dir, QStringLiteral("empty.wav"), QByteArray()),
+        writeFile(dir, QStringLiteral("noise.wav"), noise),
+        writeFile(dir, QStringLiteral("noise.avi"), noise),
+        writeFile(dir, QStringLiteral("noise.mid"), noise),
+        writeFile(dir, QStringLiteral("headeronly.mid"), QByteArray("MThd\0\0\0\6\0\0\0\1\0\0", 14)),
+        writeFile(dir, QStringLiteral("cut.avi"), truncatedAvi),
+    };
+    for (const QString& path : paths) {
+        int err = 0;
+        auto d = open(path, err);
+        if (err == 0 && d) {
+            // Opened: then it must fail when played, never end as a success.
+            QSignalSpy failed(d.get(), &MediaDevice::failed);
+            QSignalSpy done(d.get(), &MediaDevice::finished);
+            err = d->play();
+            if (err == 0) {
+                waitFor(failed);
+                ASSERT_EQ(failed.count(), 1) << path.toStdString();
+                err = failed.at(0).at(0).toInt();
+            }
+        }
+        QString text;
+        EXPECT_NE(err, 0) << path.toStdString();
+        EXPECT_EQ(mciGetErrorString(err, text), 1) << path.toStdString() << " " << err;
+    }
+}
