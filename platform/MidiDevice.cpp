@@ -49,6 +49,7 @@ int MidiEngine::ensureSynth() {
     settings_ = new_fluid_settings();
     fluid_settings_setnum(settings_, "synth.sample-rate", rate_);
     fluid_settings_setint(settings_, "synth.cpu-cores", 1);
+    fluid_settings_setnum(settings_, "synth.gain", 0.5);
     synth_ = new_fluid_synth(settings_);
     if (!synth_ || fluid_synth_sfload(synth_, output_.soundFont.toLocal8Bit().constData(), 1) == FLUID_FAILED)
         return loadError_ = mcierr::SeqNoMidiPresent;
@@ -166,23 +167,38 @@ void MidiEngine::render(int frames, float* left, float* right) {
                     const MidiEvent& e = ev[next_++];
                     const int ch = e.status & 0x0f;
                     switch (e.status & 0xf0) {
-                    case 0x80: fluid_synth_noteoff(synth_, ch, e.data1); break;
-                    case 0x90: fluid_synth_noteon(synth_, ch, e.data1, e.data2); break;
-                    case 0xA0: fluid_synth_key_pressure(synth_, ch, e.data1, e.data2); break;
-                    case 0xB0: fluid_synth_cc(synth_, ch, e.data1, e.data2); break;
-                    case 0xC0: fluid_synth_program_change(synth_, ch, e.data1); break;
-                    case 0xD0: fluid_synth_channel_pressure(synth_, ch, e.data1); break;
-                    case 0xE0: fluid_synth_pitch_bend(synth_, ch, e.data1 | (e.data2 << 7)); break;
+                    case 0x80:
+                        fluid_synth_noteoff(synth_, ch, e.data1);
+                        break;
+                    case 0x90:
+                        fluid_synth_noteon(synth_, ch, e.data1, e.data2);
+                        break;
+                    case 0xA0:
+                        fluid_synth_key_pressure(synth_, ch, e.data1, e.data2);
+                        break;
+                    case 0xB0:
+                        fluid_synth_cc(synth_, ch, e.data1, e.data2);
+                        break;
+                    case 0xC0:
+                        fluid_synth_program_change(synth_, ch, e.data1);
+                        break;
+                    case 0xD0:
+                        fluid_synth_channel_pressure(synth_, ch, e.data1);
+                        break;
+                    case 0xE0:
+                        fluid_synth_pitch_bend(synth_, ch, e.data1 | (e.data2 << 7));
+                        break;
                     case 0xF0: {
                         QByteArray body = e.sysex;
                         if (body.endsWith('\xF7'))
                             body.chop(1);
                         if (!body.isEmpty() && body.size() < 65536)
-                            fluid_synth_sysex(synth_, body.constData(), static_cast<int>(body.size()), nullptr,
-                                              nullptr, nullptr, 0);
+                            fluid_synth_sysex(synth_, body.constData(), static_cast<int>(body.size()),
+                                              nullptr, nullptr, nullptr, 0);
                         break;
                     }
-                    default: break;
+                    default:
+                        break;
                     }
                 }
                 songSamples_ += n;
@@ -209,7 +225,9 @@ void MidiEngine::render(int frames, float* left, float* right) {
 
 MidiDevice::MidiDevice(MidiEngine* engine) : engine_(engine) {}
 
-MidiDevice::~MidiDevice() { close(); }
+MidiDevice::~MidiDevice() {
+    close();
+}
 
 int MidiDevice::open(const QString& hostPath) {
     QFile f(hostPath);
@@ -249,9 +267,13 @@ void MidiDevice::close() {
     engine_->stop(this);
 }
 
-bool MidiDevice::isPlaying() const { return engine_->isPlaying(this); }
+bool MidiDevice::isPlaying() const {
+    return engine_->isPlaying(this);
+}
 
-qint64 MidiDevice::position() const { return std::min<qint64>(engine_->positionUs(this) / 1000, length()); }
+qint64 MidiDevice::position() const {
+    return std::min<qint64>(engine_->positionUs(this) / 1000, length());
+}
 
 void MidiDevice::songEnded() {
     if (open_)

@@ -25,7 +25,7 @@ class MidiDevice;
 struct MidiOutput {
     bool nullAudio = false; // render into nothing, paced (or untimed)
     bool untimed = false;
-    QString soundFont;      // empty: none found
+    QString soundFont; // empty: none found
 };
 
 /// The synthesiser and its sequencer: one per run.

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QPointer>
 #include <QWidget>
 #include <mpv/client.h>
 
@@ -53,6 +54,28 @@ int MpvDevice::open(const QString& hostPath) {
         return mcierr::FileNotFound;
     if (!QFileInfo(hostPath).isReadable())
         return mcierr::FileRead;
+    const int err = load(-1);
+    if (err != 0)
+        return err;
+
+    double duration = 0;
+    if (mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0)
+        length_ = static_cast<qint64>(duration * 1000.0);
+    int64_t w = 0, h = 0;
+    char* vid = mpv_get_property_string(mpv_, "vid");
+    const bool hasVideoTrack = vid && qstrcmp(vid, "no") != 0;
+    mpv_free(vid);
+    if (hasVideoTrack && mpv_get_property(mpv_, "width", MPV_FORMAT_INT64, &w) >= 0 &&
+        mpv_get_property(mpv_, "height", MPV_FORMAT_INT64, &h) >= 0 && w > 0 && h > 0) {
+        video_ = true;
+        size_ = QSize(static_cast<int>(w), static_cast<int>(h));
+    }
+    return 0;
+}
+
+int MpvDevice::load(std::int64_t wid) {
+    loaded_ = false;
+    loadError_ = 0;
     mpv_ = mpv_create();
     if (!mpv_)
         return mcierr::CannotLoadDriver;
@@ -62,13 +85,21 @@ int MpvDevice::open(const QString& hostPath) {
     setOption(mpv_, "pause", QStringLiteral("yes"));
     setOption(mpv_, "keep-open", QStringLiteral("no"));
     setOption(mpv_, "input-default-bindings", QStringLiteral("no"));
+    setOption(mpv_, "input-vo-keyboard", QStringLiteral("no"));
     setOption(mpv_, "osc", QStringLiteral("no"));
     setOption(mpv_, "ytdl", QStringLiteral("no"));
     setOption(mpv_, "load-scripts", QStringLiteral("no"));
     // The end of an item is reported at its true end, and closing does not wait for a drain.
     setOption(mpv_, "gapless-audio", QStringLiteral("no"));
-    // The picture goes to the window the transport is given; until then nothing is drawn.
-    setOption(mpv_, "vo", QStringLiteral("null"));
+    if (wid >= 0) {
+        // The picture goes into the window the transport was given, scaled to its size. The
+        // window is set before the file is loaded: switching outputs later can stall.
+        setOption(mpv_, "wid", QString::number(wid));
+        setOption(mpv_, "vo", output_.video.isEmpty() ? QStringLiteral("x11,gpu") : output_.video);
+        setOption(mpv_, "keepaspect", QStringLiteral("no"));
+    } else {
+        setOption(mpv_, "vo", QStringLiteral("null"));
+    }
     setOption(mpv_, "force-window", QStringLiteral("no"));
     if (!output_.audio.isEmpty())
         setOption(mpv_, "ao", output_.audio);
@@ -81,7 +112,7 @@ int MpvDevice::open(const QString& hostPath) {
         mpv_ = nullptr;
         return mcierr::CannotLoadDriver;
     }
-    const QByteArray file = hostPath.toUtf8();
+    const QByteArray file = path_.toUtf8();
     const char* cmd[] = {"loadfile", file.constData(), nullptr};
     if (mpv_command(mpv_, cmd) < 0)
         return mcierr::InvalidFile;
@@ -100,19 +131,6 @@ int MpvDevice::open(const QString& hostPath) {
     }
     if (loadError_ != 0)
         return loadError_;
-
-    double duration = 0;
-    if (mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0)
-        length_ = static_cast<qint64>(duration * 1000.0);
-    int64_t w = 0, h = 0;
-    char* vid = mpv_get_property_string(mpv_, "vid");
-    const bool hasVideoTrack = vid && qstrcmp(vid, "no") != 0;
-    mpv_free(vid);
-    if (hasVideoTrack && mpv_get_property(mpv_, "width", MPV_FORMAT_INT64, &w) >= 0 &&
-        mpv_get_property(mpv_, "height", MPV_FORMAT_INT64, &h) >= 0 && w > 0 && h > 0) {
-        video_ = true;
-        size_ = QSize(static_cast<int>(w), static_cast<int>(h));
-    }
     mpv_set_wakeup_callback(
         mpv_,
         [](void* self) {
@@ -123,16 +141,20 @@ int MpvDevice::open(const QString& hostPath) {
 }
 
 void MpvDevice::setDisplay(QWidget* window) {
-    if (!mpv_ || !video_ || !window || output_.video == QLatin1String("null"))
+    if (!mpv_ || !video_ || !window || displaySet_ || output_.video == QLatin1String("null"))
         return;
-    const int64_t wid = static_cast<int64_t>(window->winId());
-    mpv_set_property(mpv_, "wid", MPV_FORMAT_INT64, const_cast<int64_t*>(&wid));
-    const QByteArray vo = output_.video.isEmpty() ? QByteArrayLiteral("gpu,x11") : output_.video.toUtf8();
-    mpv_set_property_string(mpv_, "vo", vo.constData());
-    displaySet_ = true;
+    // Load the item again, this time drawing into the window (still paused at its start).
+    const bool wasPlaying = playing_;
+    close();
+    displayError_ = load(static_cast<std::int64_t>(window->winId()));
+    displaySet_ = displayError_ == 0;
+    if (displaySet_ && wasPlaying)
+        play();
 }
 
 int MpvDevice::play() {
+    if (displayError_ != 0)
+        return displayError_;
     if (!mpv_)
         return mcierr::InvalidDeviceName;
     int flag = 0;
@@ -171,7 +193,10 @@ qint64 MpvDevice::position() const {
 }
 
 void MpvDevice::drain() {
-    while (mpv_) {
+    // Handling an event may run the whole advance to the next item, which closes this device
+    // and may delete it while the nested event loops run: check after every event.
+    const QPointer<MpvDevice> alive(this);
+    while (alive && mpv_) {
         mpv_event* ev = mpv_wait_event(mpv_, 0);
         if (ev->event_id == MPV_EVENT_NONE)
             break;

@@ -4,6 +4,8 @@
 // are drained on the UI thread (its wakeup callback only queues a call).
 #include "platform/MediaDevice.h"
 
+#include <cstdint>
+
 struct mpv_handle;
 struct mpv_event;
 
@@ -35,6 +37,7 @@ public:
     static int errorNumber(int mpvError, const QString& hostPath);
 
 private:
+    int load(std::int64_t wid);
     void drain();
     void handle(::mpv_event* event);
     MpvOutput output_;
@@ -47,6 +50,7 @@ private:
     bool loaded_ = false;
     int loadError_ = 0;
     bool displaySet_ = false;
+    int displayError_ = 0;
 };
 
 } // namespace zypo

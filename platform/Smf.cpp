@@ -11,8 +11,8 @@ constexpr std::size_t MaxEvents = 20'000'000;
 
 struct TickEvent {
     std::uint32_t tick;
-    std::uint32_t order; // track and place, so equal ticks keep file order
-    MidiEvent ev;        // timeUs filled in from the tempo map
+    std::uint32_t order;     // track and place, so equal ticks keep file order
+    MidiEvent ev;            // timeUs filled in from the tempo map
     std::uint32_t tempo = 0; // for tempo meta events
     bool isTempo = false;
     bool isEnd = false;
@@ -39,7 +39,9 @@ struct Reader {
 std::uint32_t be32(const std::uint8_t* p) {
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
 }
-std::uint16_t be16(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
+std::uint16_t be16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
 
 void readTrack(Reader r, std::uint32_t trackNo, std::vector<TickEvent>& out) {
     std::uint32_t tick = 0;

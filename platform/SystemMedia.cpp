@@ -24,8 +24,8 @@ MpvOutput outputFromEnvironment() {
     MpvOutput out;
     if (qEnvironmentVariable("ZYPO_AUDIO") == QLatin1String("null"))
         out.audio = QStringLiteral("null");
-    if (qEnvironmentVariable("ZYPO_VIDEO") == QLatin1String("null"))
-        out.video = QStringLiteral("null");
+    // ZYPO_VIDEO names mpv's video output ("null" for headless runs, "x11" for a plain X server).
+    out.video = qEnvironmentVariable("ZYPO_VIDEO");
     out.untimed = qEnvironmentVariable("ZYPO_UNTIMED") == QLatin1String("1");
     return out;
 }

@@ -13,7 +13,7 @@ packages=(
   # run: a General MIDI SoundFont (and the small one the tests use), Japanese glyphs
   fluid-soundfont-gm timgm6mb-soundfont fonts-ipafont-gothic
   # tests, screenshots and recordings of what the player shows and sounds
-  xvfb xauth x11-utils imagemagick pulseaudio sox locales
+  xvfb xauth x11-utils xdotool imagemagick pulseaudio pulseaudio-utils sox locales
 )
 
 missing=()
