@@ -121,6 +121,9 @@ private:
     int advanceDepth_ = 0;
     bool advanceAgain_ = false;
     bool shutDown_ = false;
+    bool closingVideo_ = false; // CloseItem is closing the video window
+
+    friend class MVIDEO;
 };
 
 } // namespace zypo

@@ -12,10 +12,9 @@ QWidget* WindowManager::GetForegroundWindow() {
 }
 
 void WindowManager::SetForegroundWindow(QWidget* window) {
-    if (!window)
+    // A minimised window stays minimised: bringing to the front does not restore.
+    if (!window || window->isMinimized())
         return;
-    if (window->isMinimized())
-        window->showNormal();
     window->raise();
     window->activateWindow();
 }

@@ -55,7 +55,9 @@ void MVIDEO::Form_Unload() {
     M.VideoLeft = positionField(pos().x() * twipsPerPixelX());
     M.VideoTop = positionField(pos().y() * twipsPerPixelY());
     owner_.MMC->setCommand(QStringLiteral("Close"));
-    if (M.VideoCloseRestore)
+    // Closed by the user (not by CloseItem): the main window comes back, also the first time in
+    // a run, when the flag has not been set by an earlier closing yet.
+    if (M.VideoCloseRestore || !owner_.closingVideo_)
         owner_.showNormal();
     M.VideoCloseRestore = True;
 }

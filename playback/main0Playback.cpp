@@ -206,8 +206,11 @@ void main0::CloseItem() {
     if (MMC->Mode() != ModeNotOpen) {
         if (MMC->UsesWindows()) {
             M.VideoCloseRestore = False;
-            if (MVIDEO* video = existingVideoWindow())
+            if (MVIDEO* video = existingVideoWindow()) {
+                closingVideo_ = true;
                 video->close(); // its unload stores the position and closes the transport
+                closingVideo_ = false;
+            }
         }
         StatusBar1->setPanelText(1, QString());
         MMC->setCommand(QStringLiteral("Close"));

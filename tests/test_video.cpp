@@ -1,0 +1,201 @@
+// The video window and the media command strings it sends.
+#include "TestSupport.h"
+#include "platform/MediaCommands.h"
+#include "platform/MediaErrors.h"
+#include "playback/MVIDEO.h"
+
+using namespace zypo;
+using namespace zypo::test;
+
+TEST(SourceReply, DigitsAfterBlanksAndNothingElse) {
+    int r[4];
+    ASSERT_TRUE(readSourceRect(QStringLiteral("0 0 320 240"), r));
+    EXPECT_EQ(QList<int>({r[0], r[1], r[2], r[3]}), QList<int>({0, 0, 320, 240}));
+    ASSERT_TRUE(readSourceRect(QStringLiteral("10 20 330 260"), r));
+    EXPECT_EQ(r[2] - r[0], 320);
+    EXPECT_EQ(r[3] - r[1], 240);
+    ASSERT_TRUE(readSourceRect(QStringLiteral("  0    0   320     240"), r));
+    EXPECT_EQ(QList<int>({r[0], r[1], r[2], r[3]}), QList<int>({0, 0, 320, 240}));
+    ASSERT_TRUE(readSourceRect(QString(), r)); // nothing written: every number is 0
+    EXPECT_EQ(QList<int>({r[0], r[1], r[2], r[3]}), QList<int>({0, 0, 0, 0}));
+    EXPECT_FALSE(readSourceRect(QStringLiteral("0 0 99999 240"), r));
+}
+
+TEST(MediaCommandWords, QuotedNamesStayWhole) {
+    EXPECT_EQ(MediaCommands::words(QStringLiteral("open \"C:\\a b\\音楽.avi\" Alias Open_Avi")),
+              QStringList({"open", "C:\\a b\\音楽.avi", "Alias", "Open_Avi"}));
+    // A name holding a double quote: the closing quote is the last one.
+    EXPECT_EQ(MediaCommands::words(QStringLiteral("put \"C:\\say \"hi\".avi\" destination at 0 0  1  2")),
+              QStringList({"put", "C:\\say \"hi\".avi", "destination", "at", "0", "0", "1", "2"}));
+    bool unclosed = false;
+    MediaCommands::words(QStringLiteral("open \"C:\\x.avi alias a"), &unclosed);
+    EXPECT_TRUE(unclosed);
+}
+
+namespace {
+struct Video : ::testing::Test {
+    void SetUp() override {
+        clip = p.addMedia(QStringLiteral("v/clip.avi"), {5000, 0, 0, true, QSize(320, 240)});
+        song = p.addMedia(QStringLiteral("v/song.wav"), {5000});
+        p.start(QStringLiteral("v"));
+        p.w->MenuSetti21_Click(2);
+    }
+    MVIDEO* openClip() {
+        p.w->main0Flist->setListIndex(0); // clip.avi sorts first
+        return p.w->existingVideoWindow();
+    }
+    Player p;
+    QString clip, song;
+};
+} // namespace
+
+TEST_F(Video, PictureIsTheClipTimesTheMagnification) {
+    for (auto [index, w, h] : {std::tuple{1, 160, 120}, {2, 320, 240}, {8, 1280, 960}, {3, 480, 360}}) {
+        p.w->MenuBairitu1_Click(static_cast<std::int16_t>(index));
+        MVIDEO* v = openClip();
+        ASSERT_NE(v, nullptr);
+        EXPECT_TRUE(v->isVisible());
+        EXPECT_EQ(v->Pic1->size(), QSize(w, h)) << index;
+        EXPECT_EQ(v->size(), QSize(w, h)) << index; // the client area is the picture
+        ScriptedDevice* d = p.media.deviceFor(clip);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->destination(), QRect(0, 0, w, h));
+        EXPECT_EQ(d->display(), v->Pic1);
+        EXPECT_EQ(v->windowTitle(), QStringLiteral("ジポプレーヤー(C:\\v\\clip.avi)"));
+    }
+    // The alias instance was closed again: only the transport's own instance is open.
+    int open = 0;
+    for (const auto& d : p.media.devices)
+        open += d && !d->isClosed();
+    EXPECT_EQ(open, 1);
+}
+
+TEST_F(Video, AnOddSizeAtAHalfStepRoundsToEven) {
+    p.media.media[clip].size = QSize(321, 243); // ×0.5 = 160.5 → 160, 121.5 → 122
+    p.w->MenuBairitu1_Click(1);
+    MVIDEO* v = openClip();
+    EXPECT_EQ(v->Pic1->size(), QSize(160, 122));
+}
+
+TEST_F(Video, ChangingTheMagnificationLeavesAShownVideoAlone) {
+    MVIDEO* v = openClip();
+    p.w->MenuBairitu1_Click(8);
+    EXPECT_EQ(v->Pic1->size(), QSize(320, 240));
+}
+
+TEST_F(Video, CloseItemUnloadsTheWindowBeforeClosingTheTransport) {
+    MVIDEO* v = openClip();
+    ASSERT_NE(v, nullptr);
+    p.windows.SetForegroundWindow(nullptr);
+    v->move(30, 20);
+    p.w->MMC->clearCommandLog();
+    p.w->MMC->clickStop();
+    EXPECT_TRUE(v->isUnloaded());
+    // The window's own unload closed the transport first; CloseItem's "Close" follows.
+    EXPECT_EQ(p.w->MMC->commandLog(), QStringList({"Close", "Close"}));
+    EXPECT_EQ(p.M->VideoLeft, 450);
+    EXPECT_EQ(p.M->VideoTop, 300);
+    EXPECT_EQ(p.M->VideoCloseRestore, True);
+    pump();
+    // The next clip gets a fresh window where the last one was closed.
+    MVIDEO* again = openClip();
+    ASSERT_NE(again, nullptr);
+    EXPECT_NE(again, v);
+    EXPECT_EQ(again->pos(), QPoint(30, 20));
+}
+
+TEST_F(Video, ClosingTheWindowStopsTheItemAndRestoresAMinimisedMainWindow) {
+    p.w->show();
+    MVIDEO* v = openClip();
+    p.M->VideoCloseRestore = True; // as after the first closing in a run
+    p.w->showMinimized();
+    v->close();
+    EXPECT_EQ(p.w->MMC->Mode(), ModeNotOpen);
+    EXPECT_FALSE(p.w->isMinimized());
+}
+
+TEST_F(Video, ThePositionSurvivesARestart) {
+    MVIDEO* v = openClip();
+    v->move(100, 60);
+    p.w->close(); // shut-down closes the item (and the window), then saves
+    MAIN next(p.M->svc);
+    next.SetteiLoad();
+    EXPECT_EQ(next.VideoLeft, 1500);
+    EXPECT_EQ(next.VideoTop, 900);
+}
+
+TEST_F(Video, AudioItemsGetNoWindowAndNoFocusStep) {
+    p.w->main0Flist->setListIndex(1);
+    EXPECT_EQ(p.w->existingVideoWindow(), nullptr);
+    EXPECT_FALSE(p.w->MMC->UsesWindows());
+    p.w->MenuSetti31_Click(3);
+    p.w->show();
+    p.w->MMC->clickPlay();
+    EXPECT_FALSE(p.w->isMinimized());
+}
+
+TEST_F(Video, ScreenModeThreeMinimisesTheMainWindowAndKeepsTheVideoOnTop) {
+    p.w->MenuSetti31_Click(3);
+    p.w->show();
+    MVIDEO* v = openClip();
+    EXPECT_TRUE(v->windowFlags() & Qt::WindowStaysOnTopHint);
+    p.w->MMC->clickPlay();
+    EXPECT_TRUE(p.w->isMinimized());
+    // Closing by the close box gives the minimised main window back.
+    v->close();
+    EXPECT_FALSE(p.w->isMinimized());
+}
+
+TEST_F(Video, AFailedSourceQueryGivesAZeroPictureAndNoCrash) {
+    p.media.media[clip].size = QSize(0, 0);
+    MVIDEO* v = openClip();
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->Pic1->size(), QSize(0, 0));
+    EXPECT_EQ(p.playing(), clip);
+}
+
+TEST_F(Video, AClipTooLargeForThePictureFailsTheOpenWithTheLastNumber) {
+    p.media.media[clip].size = QSize(20000, 20000); // ×4 does not fit
+    p.w->MenuBairitu1_Click(8);
+    openClip();
+    ASSERT_EQ(p.prompter.messages.size(), 1);
+    // The last command before the failure ("where") succeeded: number 0, no known text.
+    EXPECT_EQ(p.prompter.messages[0].text, QStringLiteral("原因不明のエラーです。CODE= 0"));
+    EXPECT_EQ(p.playing(), song); // skipped to the following entry
+}
+
+TEST(MediaCommands, TheFourCommandsAgainstTheScriptedDevices) {
+    Player p;
+    const QString clip = p.addMedia(QStringLiteral("a b/映像 \"1\".avi"), {1000, 0, 0, true, QSize(64, 48)});
+    p.start(QStringLiteral("a b"));
+    MediaCommands cmd(&p.media, &p.drives, p.w->MMC);
+    QString reply = QStringLiteral("untouched");
+    const QString file = QStringLiteral("C:\\a b\\映像 \"1\".avi");
+    EXPECT_EQ(cmd.mciSendString(QStringLiteral("where Open_Avi source"), reply), mcierr::InvalidDeviceName);
+    EXPECT_EQ(reply, QStringLiteral("untouched"));
+    EXPECT_EQ(
+        cmd.mciSendString(QStringLiteral("open \"") + file + QStringLiteral("\" Alias Open_Avi"), reply), 0);
+    EXPECT_EQ(
+        cmd.mciSendString(QStringLiteral("open \"") + file + QStringLiteral("\" Alias open_avi"), reply),
+        mcierr::DuplicateAlias);
+    EXPECT_EQ(cmd.mciSendString(QStringLiteral("where Open_Avi source"), reply), 0);
+    EXPECT_EQ(reply, QStringLiteral("0 0 64 48"));
+    // "put" addresses the transport's own open instance by its file name.
+    EXPECT_EQ(cmd.mciSendString(
+                  QStringLiteral("put \"") + file + QStringLiteral("\" destination at 0 0  128  96"), reply),
+              mcierr::InvalidDeviceName);
+    p.w->main0Flist->setListIndex(0);
+    p.w->MMC->clearCommandLog();
+    EXPECT_EQ(cmd.mciSendString(
+                  QStringLiteral("put \"") + file + QStringLiteral("\" destination at 0 0  128  96"), reply),
+              0);
+    EXPECT_EQ(p.media.deviceFor(clip)->destination(), QRect(0, 0, 128, 96));
+    EXPECT_EQ(cmd.mciSendString(QStringLiteral("close Open_Avi"), reply), 0);
+    EXPECT_EQ(cmd.mciSendString(QStringLiteral("close Open_Avi"), reply), mcierr::InvalidDeviceName);
+    EXPECT_EQ(cmd.mciSendString(QStringLiteral("open \"C:\\nothing.avi\" alias x"), reply),
+              mcierr::FileNotFound);
+    EXPECT_EQ(cmd.mciSendString(QStringLiteral("open \"C:\\nothing.avi alias x"), reply),
+              mcierr::NoClosingQuote);
+    EXPECT_EQ(cmd.mciSendString(QStringLiteral("fly away"), reply), mcierr::UnrecognizedCommand);
+    EXPECT_EQ(cmd.mciSendString(QString(), reply), mcierr::MissingCommandString);
+}
