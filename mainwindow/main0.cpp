@@ -1,5 +1,8 @@
 #include "mainwindow/main0.h"
 
+#include "dialogs/About.h"
+#include "dialogs/AppIcon.h"
+#include "dialogs/Settei.h"
 #include "platform/DriveMap.h"
 #include "platform/ListControls.h"
 #include "platform/MMControl.h"
@@ -37,10 +40,6 @@ const FilterItem TypeFilters[5] = {
     {u"(*.rz0)", u"*.RZ0"},
 };
 
-QRect twipsRect(int left, int top, int width, int height) {
-    return QRect(twipsToPixelsX(left), twipsToPixelsY(top), twipsToPixelsX(width), twipsToPixelsY(height));
-}
-
 /// The picture down the left edge: a tall strip of our own drawing (staff lines and notes).
 QPixmap sidePicture(QSize size) {
     QPixmap pm(size);
@@ -70,6 +69,7 @@ QPixmap sidePicture(QSize size) {
 main0::main0(MAIN& m, QWidget* parent) : QMainWindow(parent), M(m) {
     setObjectName(QStringLiteral("main0"));
     setWindowTitle(QStringLiteral("ジポプレーヤー"));
+    setWindowIcon(appIcon());
     buildControls();
     buildMenus();
     commands_ = new MediaCommands(M.svc.media, M.svc.drives, MMC);
@@ -77,6 +77,7 @@ main0::main0(MAIN& m, QWidget* parent) : QMainWindow(parent), M(m) {
 
 main0::~main0() {
     delete video_.data();
+    delete settei_.data();
     delete commands_;
 }
 
@@ -93,7 +94,7 @@ void main0::buildControls() {
     const DriveMap* drives = M.svc.drives;
     main0Drive = new DriveListBox(drives, client);
     main0Drive->setObjectName(QStringLiteral("main0Drive"));
-    main0Drive->setGeometry(twipsRect(120, 0, 2295, 315).adjusted(0, 0, 0, 0));
+    main0Drive->setGeometry(twipsRect(120, 0, 2295, 315));
     main0Drive->resize(main0Drive->width(), main0Drive->sizeHint().height());
 
     MMC = new MMControl(M.svc.media, drives, client);
@@ -371,8 +372,19 @@ void main0::MenuFile1_Click(std::int16_t Index) {
     close();
 }
 
+Settei* main0::setteiWindow() {
+    if (!settei_)
+        settei_ = new Settei(M, this);
+    return settei_;
+}
+
 void main0::MenuSetti1_Click(std::int16_t Index) {
-    (void)Index;
+    if (Index != 1)
+        return; // sub-menu parents
+    Settei* s = setteiWindow();
+    s->show();
+    s->raise();
+    s->activateWindow();
 }
 
 void main0::MenuSetti21_Click(std::int16_t Index) {
@@ -404,6 +416,8 @@ void main0::MenuEtc1_Click(std::int16_t Index) {
             QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("ZYPOHLP.HLP"))));
         return;
     }
+    About about(M, this);
+    about.exec();
 }
 
 void main0::closeEvent(QCloseEvent* event) {

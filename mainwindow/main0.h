@@ -3,6 +3,7 @@
 // playback procedures (OpenItem, AdvanceItem, PlayItem, CloseItem, ReportMediaError and the
 // transport's handlers) are defined in playback/; start-up and shut-down in core/.
 #include "core/MAIN.h"
+#include "dialogs/Settei.h"
 #include "playback/MVIDEO.h"
 
 #include <QMainWindow>
@@ -93,6 +94,10 @@ public:
     void SizeVideoWindow(std::int32_t& error);
     MediaCommands* mediaCommands() const { return commands_; }
 
+    /// The initial MIDI file dialog (one at most; created on first use, afresh after closing).
+    Settei* setteiWindow();
+    Settei* existingSetteiWindow() const { return settei_; }
+
     /// The list the sequencer walks: the play queue while QueueMode is True, else the file list.
     ListBox* activeList() const;
 
@@ -114,6 +119,7 @@ private:
     void openSelectedAfterUserAction();
 
     QPointer<MVIDEO> video_;
+    QPointer<Settei> settei_;
     MediaCommands* commands_ = nullptr;
     // Skipping of failed items: how many failed in a row, and whether an advance is running
     // (a failure inside it asks for one more step instead of recursing).

@@ -71,3 +71,20 @@ int screenHeightTwips() {
 }
 
 } // namespace zypo
+
+namespace zypo {
+
+QRect twipsRect(int left, int top, int width, int height) {
+    return QRect(twipsToPixelsX(left), twipsToPixelsY(top), twipsToPixelsX(width), twipsToPixelsY(height));
+}
+
+void centreOnScreen(QWidget* window) {
+    const int outerW = static_cast<int>(std::lround(window->frameGeometry().width() * twipsPerPixelX()));
+    const int outerH = static_cast<int>(std::lround(window->frameGeometry().height() * twipsPerPixelY()));
+    const int left = (screenWidthTwips() - outerW) / 2;
+    const int top = (screenHeightTwips() - outerH) / 2;
+    window->move(static_cast<int>(std::lround(left / twipsPerPixelX())),
+                 static_cast<int>(std::lround(top / twipsPerPixelY())));
+}
+
+} // namespace zypo

@@ -21,6 +21,11 @@ int twipsToPixelsX(int twips);
 int twipsToPixelsY(int twips);
 double twipsPerPixelX();
 double twipsPerPixelY();
+/// A rectangle given in twips, in pixels.
+QRect twipsRect(int left, int top, int width, int height);
+/// Centres a window on the screen the way dialogs place themselves at load: left = (screen
+/// width − window width) \\ 2, top likewise, in whole twips.
+void centreOnScreen(QWidget* window);
 /// The screen's size in twips.
 int screenWidthTwips();
 int screenHeightTwips();

@@ -1,6 +1,7 @@
 #include "playback/MVIDEO.h"
 
 #include "core/MAIN.h"
+#include "dialogs/AppIcon.h"
 #include "mainwindow/main0.h"
 #include "platform/MMControl.h"
 #include "platform/MediaCommands.h"
@@ -20,6 +21,7 @@ MVIDEO::MVIDEO(main0& owner)
       owner_(owner) {
     setObjectName(QStringLiteral("MVIDEO"));
     setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(appIcon());
     Pic1 = new QWidget(this);
     Pic1->setObjectName(QStringLiteral("Pic1"));
     Pic1->setAutoFillBackground(true);
