@@ -11,6 +11,7 @@
 #include "platform/StatusBar.h"
 #include "platform/WindowManager.h"
 #include "playback/MVIDEO.h"
+#include "playlist/DefFileSDL.h"
 #include "playlist/Rz0File.h"
 
 #include <QCloseEvent>
@@ -365,8 +366,10 @@ void main0::checkOnly(QList<QAction*>& group, int index) {
 
 void main0::MenuFile1_Click(std::int16_t Index) {
     if (Index == 1) {
-        M.svc.prompter->MsgBox(QStringLiteral("連続再生ﾌｧｲﾙの作成はまだ使えません。"), MsgIcon::Information,
-                               M.AppTitle);
+        // One editor for the run: it hides itself and keeps its state for the next opening.
+        if (!defFile_)
+            defFile_ = new DefFileSDL(M, this);
+        defFile_->exec();
         return;
     }
     close();

@@ -18,6 +18,7 @@ class QPushButton;
 
 namespace zypo {
 
+class DefFileSDL;
 class DirListBox;
 class DriveListBox;
 class FileListBox;
@@ -97,6 +98,7 @@ public:
     /// The initial MIDI file dialog (one at most; created on first use, afresh after closing).
     Settei* setteiWindow();
     Settei* existingSetteiWindow() const { return settei_; }
+    DefFileSDL* existingEditor() const { return defFile_; }
 
     /// The list the sequencer walks: the play queue while QueueMode is True, else the file list.
     ListBox* activeList() const;
@@ -120,6 +122,7 @@ private:
 
     QPointer<MVIDEO> video_;
     QPointer<Settei> settei_;
+    DefFileSDL* defFile_ = nullptr; // a child of the window
     MediaCommands* commands_ = nullptr;
     // Skipping of failed items: how many failed in a row, and whether an advance is running
     // (a failure inside it asks for one more step instead of recursing).

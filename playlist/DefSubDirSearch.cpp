@@ -1,0 +1,83 @@
+// "全検索": every matching file of the browsed folder and of all folders below it, depth first,
+// each folder before its subfolders.
+#include "core/MAIN.h"
+#include "platform/DriveMap.h"
+#include "platform/ListControls.h"
+#include "platform/Prompter.h"
+#include "playlist/DefFileSDL.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPushButton>
+
+namespace zypo {
+
+void DefFileSDL::DefFileSub_Click() {
+    DefFileSub->setEnabled(false);
+    DefFileMove->setEnabled(false);
+    DefSearching = true;
+    M.SearchHit = False;
+    searchCancelled_ = false;
+    searchFilter_ = DefCombo->currentIndex();
+    visited_.clear();
+    setCursor(Qt::WaitCursor);
+    DefFileList1->Refresh();
+    DefFileMove_Click();
+    const QString start = DefFileDir1->Path();
+    visited_.insert(QFileInfo(M.svc.drives->toHost(start)).canonicalFilePath());
+    const QString root = start.endsWith(QLatin1Char('\\')) ? start : start + QLatin1Char('\\');
+    DefSubDirSearch(root);
+    DefSearching = false;
+    unsetCursor();
+    if (M.SearchHit)
+        M.svc.prompter->MsgBox(QStringLiteral("終了しました"), MsgIcon::None,
+                               M.AppTitle + QStringLiteral("(全検索､全選択 )"));
+    else
+        M.svc.prompter->MsgBox(QStringLiteral("見つかりませんでした"), MsgIcon::Exclamation,
+                               M.AppTitle + QStringLiteral("(全検索、全選択)"));
+    DefFileSub->setEnabled(true);
+    DefFileMove->setEnabled(true);
+    DefCombo_Click();
+}
+
+void DefFileSDL::DefSubDirSearch(const QString& folder) {
+    // Gather every subfolder of this folder before entering any of them. Hidden (dot) folders
+    // are not listed; folders that cannot be read list nothing and are passed over.
+    const QString host = M.svc.drives->toHost(folder);
+    QStringList names;
+    QDir dir(host);
+    const QStringList entries =
+        dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name | QDir::IgnoreCase);
+    for (const QString& name : entries) {
+        if (name == QLatin1String(".") || name == QLatin1String(".."))
+            continue;
+        if (name.toLower() == QLatin1String("pagefile.sys"))
+            continue; // never examined
+        if (name.contains(QLatin1Char('\\')))
+            continue; // cannot be named by a drive path
+        const QFileInfo info(dir.filePath(name));
+        if (info.isDir())
+            names.append(name);
+    }
+    for (const QString& name : names) {
+        if (searchCancelled_ || DefCombo->currentIndex() != searchFilter_) {
+            searchCancelled_ = true;
+            return;
+        }
+        const QString sub = folder + name;
+        // A link back up the tree (or to a folder searched already) is not entered again.
+        const QString canonical = QFileInfo(M.svc.drives->toHost(sub)).canonicalFilePath();
+        if (canonical.isEmpty() || visited_.contains(canonical))
+            continue;
+        visited_.insert(canonical);
+        DefFileList1->setPath(sub);
+        DefFileList1->Refresh();
+        QCoreApplication::processEvents();
+        DefFileMove_Click();
+        DefSubDirSearch(sub + QLatin1Char('\\'));
+    }
+}
+
+} // namespace zypo
