@@ -8,7 +8,18 @@
 #include "platform/WindowManager.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <clocale>
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+int signalPipe[2] = {-1, -1};
+void onTerminate(int) {
+    const char c = 1;
+    [[maybe_unused]] const auto n = ::write(signalPipe[1], &c, 1);
+}
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -24,6 +35,21 @@ int main(int argc, char* argv[]) {
     zypo::MAIN M({&settings, &prompter, &windows, media.get(), &drives});
     zypo::main0 window(M);
     window.onShutdown = [] { QCoreApplication::quit(); };
+
+    // Logging out (SIGTERM, SIGHUP) or Ctrl+C ends the player the regular way: the open item is
+    // closed and the settings are saved, as when the window is closed.
+    std::unique_ptr<QSocketNotifier> terminate;
+    if (::pipe(signalPipe) == 0) {
+        terminate = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(terminate.get(), &QSocketNotifier::activated, &window, [&window] {
+            char c;
+            [[maybe_unused]] const auto n = ::read(signalPipe[0], &c, 1);
+            window.close();
+        });
+        for (int sig : {SIGTERM, SIGHUP, SIGINT})
+            std::signal(sig, onTerminate);
+    }
+
     window.main0_Form_Load();
     window.show();
     return app.exec();
