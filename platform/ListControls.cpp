@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QRegularExpression>
@@ -72,44 +73,60 @@ void ListBox::Clear() {
 
 // ---------------------------------------------------------------------------------------------
 
-FileListBox::FileListBox(const DriveMap* drives, QWidget* parent) : ListBox(parent), drives_(drives) {}
+FileListBox::FileListBox(const DriveMap* drives, QWidget* parent) : ListBox(parent), drives_(drives) {
+    setPattern(pattern_);
+}
 
 void FileListBox::setPath(const QString& drivePath) {
     path_ = drivePath;
 }
 
-void FileListBox::setPattern(const QString& pattern) {
-    pattern_ = pattern;
+static QList<QRegularExpression> compileMasks(const QString& pattern) {
+    QList<QRegularExpression> out;
+    for (const QString& mask : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        out << QRegularExpression(QRegularExpression::wildcardToRegularExpression(mask.trimmed()),
+                                  QRegularExpression::CaseInsensitiveOption);
+    return out;
+}
+
+static bool anyMatch(const QList<QRegularExpression>& masks, const QString& name) {
+    for (const QRegularExpression& re : masks)
+        if (re.match(name).hasMatch())
+            return true;
+    return false;
 }
 
 bool FileListBox::matches(const QString& name, const QString& pattern) {
-    for (const QString& mask : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(mask.trimmed()),
-                                    QRegularExpression::CaseInsensitiveOption);
-        if (re.match(name).hasMatch())
-            return true;
-    }
-    return false;
+    return anyMatch(compileMasks(pattern), name);
+}
+
+void FileListBox::setPattern(const QString& pattern) {
+    pattern_ = pattern;
+    masks_ = compileMasks(pattern);
 }
 
 bool FileListBox::Refresh() {
     Clear();
     const QString host = drives_->toHost(path_);
-    QDir dir(host);
-    if (host.isEmpty() || !dir.exists() || !QFileInfo(host).isReadable())
+    if (host.isEmpty())
         return false;
-    QStringList masks = pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    for (QString& m : masks)
-        m = m.trimmed();
-    const QStringList names =
-        dir.entryList(masks, QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    // Files only; names starting with a dot are hidden and left out.
+    QDirIterator it(host, QDir::Files | QDir::NoDotAndDotDot);
     QStringList shown;
-    shown.reserve(names.size());
-    for (const QString& n : names)
-        if (!n.contains(QLatin1Char('\\'))) // a backslash cannot stand in a drive path
-            shown.append(n);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        // A backslash cannot stand in a drive path.
+        if (!name.contains(QLatin1Char('\\')) && anyMatch(masks_, name))
+            shown.append(name);
+    }
+    std::sort(shown.begin(), shown.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
     AddItems(shown);
-    return true;
+    // An empty list may be a folder that cannot be read: only then is it worth the look.
+    return !shown.isEmpty() || (QFileInfo(host).isDir() && QFileInfo(host).isReadable());
 }
 
 QString FileListBox::FileName() const {

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QHash>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <cstdint>
 
 namespace zypo {
@@ -59,6 +60,7 @@ private:
     const DriveMap* drives_;
     QString path_;
     QString pattern_ = QStringLiteral("*.*");
+    QList<QRegularExpression> masks_;
 };
 
 /// The folder tree of one drive: the folders from the root down to the current one, then the

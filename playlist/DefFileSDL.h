@@ -3,9 +3,11 @@
 // folder) or "全検索" (a whole folder tree), remove them, load existing playlists, save under the
 // typed name in the save folder, delete playlist files. Modal; one instance that hides itself and
 // keeps its state between openings.
+#include "platform/FileId.h"
 #include <QDialog>
-#include <QSet>
+
 #include <cstdint>
+#include <unordered_set>
 
 class QComboBox;
 class QLabel;
@@ -78,7 +80,7 @@ private:
     // A search ends early when the dialog is hidden or the type filter changes under it.
     bool searchCancelled_ = false;
     int searchFilter_ = 0;
-    QSet<QString> visited_; // canonical host folders already searched: links never loop
+    std::unordered_set<FileId> visited_; // folders already searched: links never loop
 };
 
 } // namespace zypo

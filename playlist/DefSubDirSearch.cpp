@@ -2,6 +2,7 @@
 // each folder before its subfolders.
 #include "core/MAIN.h"
 #include "platform/DriveMap.h"
+#include "platform/FileId.h"
 #include "platform/ListControls.h"
 #include "platform/Prompter.h"
 #include "playlist/DefFileSDL.h"
@@ -9,7 +10,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QPushButton>
 
 namespace zypo {
@@ -26,7 +26,8 @@ void DefFileSDL::DefFileSub_Click() {
     DefFileList1->Refresh();
     DefFileMove_Click();
     const QString start = DefFileDir1->Path();
-    visited_.insert(QFileInfo(M.svc.drives->toHost(start)).canonicalFilePath());
+    if (const auto id = fileId(M.svc.drives->toHost(start)))
+        visited_.insert(*id);
     const QString root = start.endsWith(QLatin1Char('\\')) ? start : start + QLatin1Char('\\');
     DefSubDirSearch(root);
     DefSearching = false;
@@ -47,19 +48,15 @@ void DefFileSDL::DefSubDirSearch(const QString& folder) {
     // are not listed; folders that cannot be read list nothing and are passed over.
     const QString host = M.svc.drives->toHost(folder);
     QStringList names;
-    QDir dir(host);
+    // Only folders are asked for: the listing tells them apart without a look at each file.
     const QStringList entries =
-        dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name | QDir::IgnoreCase);
+        QDir(host).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name | QDir::IgnoreCase);
     for (const QString& name : entries) {
-        if (name == QLatin1String(".") || name == QLatin1String(".."))
-            continue;
         if (name.toLower() == QLatin1String("pagefile.sys"))
             continue; // never examined
         if (name.contains(QLatin1Char('\\')))
             continue; // cannot be named by a drive path
-        const QFileInfo info(dir.filePath(name));
-        if (info.isDir())
-            names.append(name);
+        names.append(name);
     }
     for (const QString& name : names) {
         if (searchCancelled_ || DefCombo->currentIndex() != searchFilter_) {
@@ -68,10 +65,10 @@ void DefFileSDL::DefSubDirSearch(const QString& folder) {
         }
         const QString sub = folder + name;
         // A link back up the tree (or to a folder searched already) is not entered again.
-        const QString canonical = QFileInfo(M.svc.drives->toHost(sub)).canonicalFilePath();
-        if (canonical.isEmpty() || visited_.contains(canonical))
+        const auto id = fileId(M.svc.drives->toHost(sub));
+        if (!id || visited_.contains(*id))
             continue;
-        visited_.insert(canonical);
+        visited_.insert(*id);
         DefFileList1->setPath(sub);
         DefFileList1->Refresh();
         QCoreApplication::processEvents();

@@ -1,6 +1,7 @@
 // Small media files of our own making: the demo folder's and the backend tests'.
 #include "tools/DemoMedia.h"
 
+#include <QList>
 #include <cmath>
 
 namespace zypo::demo {
@@ -176,6 +177,89 @@ QByteArray aviPattern(int w, int h, int frames) {
     QByteArray file("RIFF");
     put32le(file, unsigned(body.size()));
     return file + body;
+}
+
+namespace {
+QByteArray smfFile(const QList<QByteArray>& tracks, int division) {
+    QByteArray file("MThd");
+    put32be(file, 6);
+    file.append(char(0)).append(char(tracks.size() > 1 ? 1 : 0));
+    file.append(char(0)).append(char(tracks.size()));
+    file.append(char(division >> 8)).append(char(division & 0xff));
+    for (const QByteArray& t : tracks) {
+        file.append("MTrk");
+        put32be(file, unsigned(t.size()));
+        file.append(t);
+    }
+    return file;
+}
+} // namespace
+
+QByteArray denseMidi(int seconds) {
+    // 500 ticks a second at the default tempo with 250 ticks a quarter note.
+    QByteArray t;
+    for (int ch = 0; ch < 16; ++ch) {
+        putVar(t, 0);
+        t.append(char(0xC0 | ch)).append(char((ch * 8) % 128));
+    }
+    const int steps = seconds * 8; // eighth notes
+    for (int s = 0; s < steps; ++s) {
+        for (int ch = 0; ch < 16; ++ch)
+            for (int k = 0; k < 3; ++k) {
+                putVar(t, 0);
+                const int note = ch == 9 ? 35 + (s + k) % 12 : 48 + (s * 5 + ch * 3 + k * 4) % 36;
+                t.append(char(0x90 | ch)).append(char(note)).append(char(70 + k * 10));
+            }
+        putVar(t, 62);
+        for (int ch = 0; ch < 16; ++ch)
+            for (int k = 0; k < 3; ++k) {
+                if (ch || k)
+                    putVar(t, 0);
+                const int note = ch == 9 ? 35 + (s + k) % 12 : 48 + (s * 5 + ch * 3 + k * 4) % 36;
+                t.append(char(0x80 | ch)).append(char(note)).append(char(0));
+            }
+    }
+    putVar(t, 0);
+    t.append("\xFF\x2F\x00", 3);
+    return smfFile({t}, 250);
+}
+
+QByteArray heldNoteMidi(int note, int ms) {
+    // 1000 ticks a second: 500 ticks a quarter note at 120 bpm.
+    QByteArray t;
+    putVar(t, 0);
+    t.append("\xC0\x10", 2); // drawbar organ: sounds at once, stops at once
+    putVar(t, 0);
+    t.append(char(0x90)).append(char(note)).append(char(100));
+    putVar(t, unsigned(ms));
+    t.append(char(0x80)).append(char(note)).append(char(0));
+    putVar(t, 0);
+    t.append("\xFF\x2F\x00", 3);
+    return smfFile({t}, 500);
+}
+
+QByteArray toneWav(double frequency, int ms) {
+    const int rate = 44100;
+    const int n = rate * ms / 1000;
+    QByteArray pcm;
+    pcm.reserve(n * 2);
+    for (int i = 0; i < n; ++i) {
+        const auto s = static_cast<int>(10000 * std::sin(2 * M_PI * frequency * i / rate));
+        put16le(pcm, unsigned(s) & 0xffff);
+    }
+    QByteArray b("RIFF");
+    put32le(b, 36 + unsigned(pcm.size()));
+    b.append("WAVEfmt ");
+    put32le(b, 16);
+    put16le(b, 1);
+    put16le(b, 1);
+    put32le(b, rate);
+    put32le(b, rate * 2);
+    put16le(b, 2);
+    put16le(b, 16);
+    b.append("data");
+    put32le(b, unsigned(pcm.size()));
+    return b + pcm;
 }
 
 } // namespace zypo::demo

@@ -10,4 +10,12 @@ QByteArray wavTones(int seconds = 3);
 /// An uncompressed AVI of moving colour bars, 10 frames a second.
 QByteArray aviPattern(int width = 160, int height = 120, int frames = 20);
 
+/// A dense 16-channel piece (chords on every channel, drums on 10), for load measurements.
+QByteArray denseMidi(int seconds);
+/// One organ note held for `ms` milliseconds: a MIDI item that sounds from its first to its last
+/// moment, so a gap between two items shows as silence.
+QByteArray heldNoteMidi(int note, int ms);
+/// A steady sine tone of `ms` milliseconds at 44.1 kHz.
+QByteArray toneWav(double frequency, int ms);
+
 } // namespace zypo::demo
