@@ -21,13 +21,9 @@ QString settingsNumberText(double value) {
             break;
         }
     }
-    if (digits.contains(QLatin1Char('e'))) {
-        digits = QString::number(value, 'f', 6);
-        while (digits.endsWith(QLatin1Char('0')))
-            digits.chop(1);
-        if (digits.endsWith(QLatin1Char('.')))
-            digits.chop(1);
-    }
+    // Very large and very small numbers keep their exponent ("1E-21"), as the classic number
+    // text does; everything in the settings' own ranges is plain decimal.
+    digits.replace(QLatin1Char('e'), QLatin1Char('E'));
     if (digits.startsWith(QLatin1Char('-')))
         return digits;
     return QLatin1Char(' ') + digits;
@@ -63,7 +59,8 @@ std::optional<double> parseSettingsReal(const QString& text) {
         return std::nullopt;
     for (const QChar c : t) {
         const bool allowed = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('.') ||
-                             c == QLatin1Char('-') || c == QLatin1Char('+');
+                             c == QLatin1Char('-') || c == QLatin1Char('+') || c == QLatin1Char('e') ||
+                             c == QLatin1Char('E');
         if (!allowed)
             return std::nullopt;
     }

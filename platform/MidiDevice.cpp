@@ -63,6 +63,8 @@ int MidiEngine::ensureOutput() {
         nullThread_ = std::thread([this] { nullLoop(); });
         return 0;
     }
+    if (!output_.audioDriver.isEmpty())
+        fluid_settings_setstr(settings_, "audio.driver", output_.audioDriver.toUtf8().constData());
     driver_ = new_fluid_audio_driver2(settings_, audioCallback, this);
     return driver_ ? 0 : mcierr::WaveOutputsUnsuitable;
 }

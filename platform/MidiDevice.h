@@ -25,7 +25,8 @@ class MidiDevice;
 struct MidiOutput {
     bool nullAudio = false; // render into nothing, paced (or untimed)
     bool untimed = false;
-    QString soundFont; // empty: none found
+    QString soundFont;   // empty: none found
+    QString audioDriver; // FluidSynth's audio driver; empty: its default for this system
 };
 
 /// The synthesiser and its sequencer: one per run.

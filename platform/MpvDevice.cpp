@@ -75,6 +75,7 @@ int MpvDevice::open(const QString& hostPath) {
 
 int MpvDevice::load(std::int64_t wid) {
     loaded_ = false;
+    ready_ = false;
     loadError_ = 0;
     mpv_ = mpv_create();
     if (!mpv_)
@@ -117,10 +118,12 @@ int MpvDevice::load(std::int64_t wid) {
     if (mpv_command(mpv_, cmd) < 0)
         return mcierr::InvalidFile;
 
-    // Read the header: wait for the file to be loaded (or to fail).
+    // Wait until the file is loaded and its first sound or picture is decoded (still paused):
+    // a file whose header reads but whose data does not decode fails here, at "Open", and is
+    // skipped like any file that cannot be opened.
     QElapsedTimer clock;
     clock.start();
-    while (!loaded_ && loadError_ == 0) {
+    while (!ready_ && loadError_ == 0) {
         const double left = (OpenTimeoutMs - clock.elapsed()) / 1000.0;
         if (left <= 0)
             return mcierr::DeviceNotReady;
@@ -209,9 +212,12 @@ void MpvDevice::handle(mpv_event* ev) {
     case MPV_EVENT_FILE_LOADED:
         loaded_ = true;
         break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+        ready_ = loaded_;
+        break;
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<mpv_event_end_file*>(ev->data);
-        if (!loaded_) {
+        if (!ready_) {
             loadError_ = errorNumber(
                 end->reason == MPV_END_FILE_REASON_ERROR ? end->error : MPV_ERROR_LOADING_FAILED, path_);
             break;

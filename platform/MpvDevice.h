@@ -48,6 +48,7 @@ private:
     bool video_ = false;
     bool playing_ = false;
     bool loaded_ = false;
+    bool ready_ = false; // loaded and the first data decoded
     int loadError_ = 0;
     bool displaySet_ = false;
     int displayError_ = 0;

@@ -48,7 +48,7 @@ public:
     explicit SystemBackend(SettingsStore* settings) {
         const MpvOutput out = outputFromEnvironment();
         midi_ = std::make_unique<MidiEngine>(
-            MidiOutput{out.audio == QLatin1String("null"), out.untimed, findSoundFont(settings)});
+            MidiOutput{out.audio == QLatin1String("null"), out.untimed, findSoundFont(settings), QString()});
     }
     std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType,
                                         int& error) override {

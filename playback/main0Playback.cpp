@@ -16,6 +16,11 @@
 namespace zypo {
 
 namespace {
+/// Failures that lie in the file rather than in the device.
+bool isContentError(std::int32_t error) {
+    return error == mcierr::InvalidFile || error == mcierr::FileRead || error == mcierr::FileNotFound;
+}
+
 QString numberWithSign(std::int32_t n) {
     return n < 0 ? QString::number(n) : QLatin1Char(' ') + QString::number(n);
 }
@@ -153,6 +158,10 @@ void main0::MMC_Done(std::int16_t NotifyCode) {
         AdvanceItem();
     } else if (NotifyCode == 2 || NotifyCode == 4) {
         return;
+    } else if (isContentError(MMC->Error())) {
+        // The item's own data failed part way (a damaged file): reported and skipped like a file
+        // that cannot be opened, so that one bad file does not end unattended play.
+        ReportMediaError(MMC->Error());
     } else {
         M.svc.prompter->MsgBox(QStringLiteral("コマンドの実行中にエラーが発生しました。停止します。"),
                                MsgIcon::Exclamation, M.AppTitle);

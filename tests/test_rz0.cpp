@@ -108,3 +108,20 @@ TEST(Rz0, AWriteIntoAReadOnlyFolderLeavesTheOldFileWhole) {
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(readAll(path), QByteArray("C:\\old.mid\r\n"));
 }
+
+TEST(Rz0, CharactersWithTwoCodesKeepTheBytesTheyCameWith) {
+    // Found by fuzzing: the NEC form of an IBM extension character (EE 49) used to be written
+    // back in its other form, and a stray lead byte then joined the next one on reading.
+    const QByteArray bytes("C:\\MI*\xee\xee\xee\xee"
+                           "I\\A.M\xc7"
+                           "D\r\n",
+                           19);
+    const QStringList entries = parseRz0(bytes);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(formatRz0(entries), bytes);
+    EXPECT_EQ(parseRz0(formatRz0(entries)), entries);
+    // The IBM form is the one the code page writes: it reads as the character.
+    const QString ibm = Cp932::decode(QByteArray("\xfa\x40", 2));
+    EXPECT_EQ(ibm, QStringLiteral("ⅰ"));
+    EXPECT_EQ(Cp932::encode(ibm), QByteArray("\xfa\x40", 2));
+}

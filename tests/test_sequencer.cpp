@@ -323,3 +323,14 @@ TEST_F(PrePlay, AFailingInitialFileFailsEveryMidiItemButNoOther) {
     EXPECT_TRUE(p.prompter.messages.isEmpty());
     EXPECT_EQ(p.playing(), p.host(QStringLiteral("m/tune.wav")));
 }
+
+TEST_F(ThreeItems, AFileDamagedPartWayIsReportedAndSkippedNotStopped) {
+    select(0);
+    press(&MMControl::clickPlay);
+    p.device()->fail(mcierr::InvalidFile);
+    pump();
+    ASSERT_EQ(p.prompter.messages.size(), 1);
+    EXPECT_TRUE(p.prompter.messages[0].text.endsWith(QStringLiteral(" ( 296)")));
+    EXPECT_EQ(p.playing(), b);
+    EXPECT_TRUE(p.device()->isPlaying());
+}

@@ -114,3 +114,11 @@ TEST(Settings, AFailedSaveLeavesThePreviousFileWhole) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);
 }
+
+TEST(SettingsText, ExtremeRealsKeepTheirExponentAndReadBack) {
+    // Found by fuzzing: a tiny number used to be written as "-0".
+    const double tiny = -1.000444e-21;
+    EXPECT_EQ(settingsNumberText(tiny), QStringLiteral("-1.000444E-21"));
+    EXPECT_EQ(parseSettingsReal(settingsNumberText(tiny)), std::optional<double>(tiny));
+    EXPECT_EQ(parseSettingsReal(settingsNumberText(3e300)), std::optional<double>(3e300));
+}
