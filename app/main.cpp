@@ -52,5 +52,10 @@ int main(int argc, char* argv[]) {
 
     window.main0_Form_Load();
     window.show();
+    // Started with a file, a playlist or a folder (from a file manager or a shell): open it as
+    // the user would. With no argument the start-up is the usual one.
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (!args.isEmpty())
+        window.openArgument(args.constFirst());
     return app.exec();
 }

@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QMenuBar>
@@ -355,6 +356,48 @@ void main0::main0List2_Click() {
 
 void main0::main0List2_DblClick() {
     openSelectedAfterUserAction();
+}
+
+// ---- Opening what the player was started with ----------------------------------------------
+
+bool main0::openArgument(const QString& hostPath) {
+    const QFileInfo info(hostPath);
+    const QString drivePath = info.exists() ? M.svc.drives->toDrivePath(info.absoluteFilePath()) : QString();
+    if (drivePath.isEmpty()) {
+        M.svc.prompter->MsgBox(QStringLiteral("指定されたファイルが見つかりません(") + hostPath +
+                                   QLatin1Char(')'),
+                               MsgIcon::Exclamation, M.AppTitle);
+        return false;
+    }
+    const bool folder = info.isDir();
+    const bool playlist = !folder && info.suffix().compare(QLatin1String("rz0"), Qt::CaseInsensitive) == 0;
+    const QString folderPath = folder ? drivePath : drivePath.left(drivePath.lastIndexOf(QLatin1Char('\\')));
+    const int filter = playlist ? 4 : 0;
+    if (main0Combo->currentIndex() != filter) {
+        main0Combo->setCurrentIndex(filter);
+        main0Combo_Click();
+    }
+    const QChar letter = driveLetterOf(folderPath);
+    if (main0Drive->DriveLetter() != letter)
+        main0Drive->setDrive(letter);
+    const QString target = folderPath.size() == 2 ? folderPath + QLatin1Char('\\') : folderPath;
+    if (main0Dir->Path().compare(target, Qt::CaseSensitive) != 0 && !main0Dir->setPath(target)) {
+        driveNotReady(main0Drive->Drive());
+        return false;
+    }
+    if (folder)
+        return true;
+    for (int i = 0; i < main0Flist->ListCount(); ++i) {
+        if (main0Flist->List(i) != info.fileName())
+            continue;
+        main0Flist->setListIndex(i); // opens a media file; shows the expand button for a playlist
+        if (playlist)
+            C1_Click();
+        return true;
+    }
+    M.svc.prompter->MsgBox(QStringLiteral("このファイルは再生できません(") + hostPath + QLatin1Char(')'),
+                           MsgIcon::Exclamation, M.AppTitle);
+    return false;
 }
 
 // ---- Menus -----------------------------------------------------------------------------------

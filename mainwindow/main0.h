@@ -56,6 +56,11 @@ public:
     /// Runs after shut-down has saved the settings: ends the process (the application sets it).
     std::function<void()> onShutdown;
 
+    /// Opens what the player was started with: a media file (its folder browsed, the file
+    /// selected, opened and stopped), a playlist (expanded into the queue) or a folder (browsed).
+    /// False, with a message, when the path names nothing the player can show.
+    bool openArgument(const QString& hostPath);
+
     // Browser.
     void main0Combo_Click();
     void main0Drive_Change();
