@@ -2,6 +2,7 @@
 #include "core/MAIN.h"
 #include "mainwindow/main0.h"
 #include "platform/DriveMap.h"
+#include "platform/Mpris.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemMedia.h"
@@ -52,6 +53,9 @@ int main(int argc, char* argv[]) {
 
     window.main0_Form_Load();
     window.show();
+    // Media keys and the desktop's player controls, where there is a session bus.
+    zypo::Mpris mpris(window.mprisHooks());
+    mpris.registerService();
     // Started with a file, a playlist or a folder (from a file manager or a shell): open it as
     // the user would. With no argument the start-up is the usual one.
     const QStringList args = QCoreApplication::arguments().mid(1);

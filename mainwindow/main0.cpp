@@ -7,6 +7,7 @@
 #include "platform/ListControls.h"
 #include "platform/MMControl.h"
 #include "platform/MediaCommands.h"
+#include "platform/Mpris.h"
 #include "platform/Prompter.h"
 #include "platform/StatusBar.h"
 #include "platform/WindowManager.h"
@@ -398,6 +399,51 @@ bool main0::openArgument(const QString& hostPath) {
     M.svc.prompter->MsgBox(QStringLiteral("このファイルは再生できません(") + hostPath + QLatin1Char(')'),
                            MsgIcon::Exclamation, M.AppTitle);
     return false;
+}
+
+// ---- Media keys ------------------------------------------------------------------------------
+
+MprisHooks main0::mprisHooks() {
+    MprisHooks h;
+    h.play = [this] { MMC->clickPlay(); };
+    h.pause = [this] {
+        if (MMC->Mode() == ModePlaying)
+            MMC->clickPause();
+    };
+    h.playPause = [this] {
+        const std::int32_t mode = MMC->Mode();
+        if (mode == ModePlaying || mode == ModePaused)
+            MMC->clickPause(); // pauses a playing item, resumes a paused one
+        else
+            MMC->clickPlay();
+    };
+    h.stop = [this] { MMC->clickStop(); };
+    h.next = [this] { MMC->clickNext(); };
+    h.previous = [this] { MMC->clickPrev(); };
+    h.raise = [this] {
+        showNormal();
+        raise();
+        activateWindow();
+    };
+    h.quit = [this] { close(); };
+    h.status = [this] {
+        switch (MMC->Mode()) {
+        case ModePlaying:
+            return QStringLiteral("Playing");
+        case ModePaused:
+            return QStringLiteral("Paused");
+        default:
+            return QStringLiteral("Stopped");
+        }
+    };
+    h.item = [this](QString& path, QString& title, qint64& lengthMs) {
+        if (MMC->Mode() == ModeNotOpen)
+            return;
+        path = M.svc.drives->toHost(M.PlayFile);
+        title = M.PlayFile.mid(M.PlayFile.lastIndexOf(QLatin1Char('\\')) + 1);
+        lengthMs = MMC->Length();
+    };
+    return h;
 }
 
 // ---- Menus -----------------------------------------------------------------------------------

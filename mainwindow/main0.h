@@ -18,6 +18,7 @@ class QPushButton;
 
 namespace zypo {
 
+struct MprisHooks;
 class DefFileSDL;
 class DirListBox;
 class DriveListBox;
@@ -60,6 +61,9 @@ public:
     /// selected, opened and stopped), a playlist (expanded into the queue) or a folder (browsed).
     /// False, with a message, when the path names nothing the player can show.
     bool openArgument(const QString& hostPath);
+
+    /// The desktop's media controls act through the transport's own buttons.
+    struct MprisHooks mprisHooks();
 
     // Browser.
     void main0Combo_Click();
