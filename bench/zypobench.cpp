@@ -265,7 +265,8 @@ int playFolder(const QString& dir, int items) {
 }
 
 int cpuMidi(const QString& file) {
-    MidiEngine engine({true, true, QStringLiteral("/usr/share/sounds/sf2/FluidR3_GM.sf2"), QString()});
+    MidiEngine engine(
+        {true, true, QStringLiteral("/usr/share/sounds/sf2/FluidR3_GM.sf2"), QString(), QString()});
     MidiDevice device(&engine);
     if (device.open(file) != 0)
         return 1;

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <alsa/asoundlib.h>
+#include <cerrno>
 #include <chrono>
 #include <fluidsynth.h>
 
@@ -24,6 +26,84 @@ int audioCallback(void* data, int len, int nfx, float* fx[], int nout, float* ou
 }
 } // namespace
 
+/// MIDI out through the ALSA sequencer: our own client with one port, connected to the chosen
+/// port; events are sent directly, timed by the engine's clock.
+class AlsaPort {
+public:
+    ~AlsaPort() {
+        if (seq_)
+            snd_seq_close(seq_);
+    }
+    /// 0, or a media error number.
+    int open(const QString& address) {
+        if (snd_seq_open(&seq_, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0) {
+            seq_ = nullptr;
+            return mcierr::SeqPortNonexistent;
+        }
+        snd_seq_set_client_name(seq_, "zypo");
+        port_ =
+            snd_seq_create_simple_port(seq_, "zypo out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+                                       SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+        if (port_ < 0 || snd_seq_parse_address(seq_, &dest_, address.toUtf8().constData()) < 0 ||
+            snd_seq_connect_to(seq_, port_, dest_.client, dest_.port) < 0)
+            return mcierr::SeqPortNonexistent;
+        return 0;
+    }
+    /// The port is still there.
+    bool alive() {
+        snd_seq_port_info_t* info = nullptr;
+        snd_seq_port_info_alloca(&info);
+        return seq_ && snd_seq_get_any_port_info(seq_, dest_.client, dest_.port, info) == 0;
+    }
+    /// False when the port has gone.
+    bool send(const MidiEvent& e) {
+        snd_seq_event_t ev;
+        snd_seq_ev_clear(&ev);
+        snd_seq_ev_set_source(&ev, port_);
+        snd_seq_ev_set_subs(&ev);
+        snd_seq_ev_set_direct(&ev);
+        const int ch = e.status & 0x0f;
+        switch (e.status & 0xf0) {
+        case 0x80:
+            snd_seq_ev_set_noteoff(&ev, ch, e.data1, e.data2);
+            break;
+        case 0x90:
+            snd_seq_ev_set_noteon(&ev, ch, e.data1, e.data2);
+            break;
+        case 0xA0:
+            snd_seq_ev_set_keypress(&ev, ch, e.data1, e.data2);
+            break;
+        case 0xB0:
+            snd_seq_ev_set_controller(&ev, ch, e.data1, e.data2);
+            break;
+        case 0xC0:
+            snd_seq_ev_set_pgmchange(&ev, ch, e.data1);
+            break;
+        case 0xD0:
+            snd_seq_ev_set_chanpress(&ev, ch, e.data1);
+            break;
+        case 0xE0:
+            snd_seq_ev_set_pitchbend(&ev, ch, (e.data1 | (e.data2 << 7)) - 8192);
+            break;
+        case 0xF0: {
+            sysex_ = QByteArray(1, '\xF0') + e.sysex;
+            snd_seq_ev_set_sysex(&ev, static_cast<unsigned>(sysex_.size()), sysex_.data());
+            break;
+        }
+        default:
+            return true;
+        }
+        const int r = snd_seq_event_output_direct(seq_, &ev);
+        return r >= 0 || r == -EAGAIN;
+    }
+
+private:
+    snd_seq_t* seq_ = nullptr;
+    int port_ = -1;
+    snd_seq_addr_t dest_{};
+    QByteArray sysex_;
+};
+
 MidiEngine::MidiEngine(MidiOutput output) : output_(std::move(output)) {}
 
 MidiEngine::~MidiEngine() {
@@ -39,6 +119,20 @@ MidiEngine::~MidiEngine() {
 }
 
 int MidiEngine::ensureSynth() {
+    if (!output_.alsaPort.isEmpty()) {
+        // An external port: opened once; whether it is still there is asked at every open.
+        if (!alsa_) {
+            alsa_ = std::make_unique<AlsaPort>();
+            if (const int err = alsa_->open(output_.alsaPort)) {
+                alsa_.reset();
+                return err;
+            }
+        }
+        if (!alsa_->alive())
+            return mcierr::SeqPortNonexistent;
+        portLost_ = false;
+        return 0;
+    }
     if (loadError_ >= 0)
         return loadError_;
     fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
@@ -59,7 +153,9 @@ int MidiEngine::ensureSynth() {
 int MidiEngine::ensureOutput() {
     if (driver_ || nullThread_.joinable())
         return 0;
-    if (output_.nullAudio) {
+    if (output_.nullAudio || alsa_) {
+        // No audio of our own: the engine's clock is a thread paced in real time (or, for a
+        // null output in tests, as fast as it goes).
         nullThread_ = std::thread([this] { nullLoop(); });
         return 0;
     }
@@ -146,8 +242,56 @@ bool MidiEngine::isPlaying(const MidiDevice* device) const {
 void MidiEngine::silence() {
     // Sustain off and all sound off on every channel: nothing hangs on after a pause or stop.
     for (int ch = 0; ch < 16; ++ch) {
+        if (alsa_) {
+            for (std::uint8_t cc : {64, 120, 123})
+                alsa_->send({0, static_cast<std::uint8_t>(0xB0 | ch), cc, 0, {}});
+            continue;
+        }
         fluid_synth_cc(synth_, ch, 64, 0);
         fluid_synth_all_sounds_off(synth_, ch);
+    }
+}
+
+void MidiEngine::send(const MidiEvent& e) {
+    if (alsa_) {
+        if (!alsa_->send(e))
+            portLost_ = true;
+        return;
+    }
+    const int ch = e.status & 0x0f;
+    switch (e.status & 0xf0) {
+    case 0x80:
+        fluid_synth_noteoff(synth_, ch, e.data1);
+        break;
+    case 0x90:
+        fluid_synth_noteon(synth_, ch, e.data1, e.data2);
+        break;
+    case 0xA0:
+        fluid_synth_key_pressure(synth_, ch, e.data1, e.data2);
+        break;
+    case 0xB0:
+        fluid_synth_cc(synth_, ch, e.data1, e.data2);
+        break;
+    case 0xC0:
+        fluid_synth_program_change(synth_, ch, e.data1);
+        break;
+    case 0xD0:
+        fluid_synth_channel_pressure(synth_, ch, e.data1);
+        break;
+    case 0xE0:
+        fluid_synth_pitch_bend(synth_, ch, e.data1 | (e.data2 << 7));
+        break;
+    case 0xF0: {
+        QByteArray body = e.sysex;
+        if (body.endsWith('\xF7'))
+            body.chop(1);
+        if (!body.isEmpty() && body.size() < 65536)
+            fluid_synth_sysex(synth_, body.constData(), static_cast<int>(body.size()), nullptr, nullptr,
+                              nullptr, 0);
+        break;
+    }
+    default:
+        break;
     }
 }
 
@@ -156,6 +300,7 @@ void MidiEngine::render(int frames, float* left, float* right) {
     while (done < frames) {
         const int n = std::min(Block, frames - done);
         QPointer<MidiDevice> ended;
+        QPointer<MidiDevice> lost;
         {
             std::lock_guard lock(mutex_);
             if (silenceRequested_) {
@@ -165,46 +310,14 @@ void MidiEngine::render(int frames, float* left, float* right) {
             if (playing_ && song_) {
                 const std::int64_t untilUs = static_cast<std::int64_t>((songSamples_ + n) * 1e6 / rate_);
                 const auto& ev = song_->events;
-                while (next_ < ev.size() && ev[next_].timeUs <= untilUs) {
-                    const MidiEvent& e = ev[next_++];
-                    const int ch = e.status & 0x0f;
-                    switch (e.status & 0xf0) {
-                    case 0x80:
-                        fluid_synth_noteoff(synth_, ch, e.data1);
-                        break;
-                    case 0x90:
-                        fluid_synth_noteon(synth_, ch, e.data1, e.data2);
-                        break;
-                    case 0xA0:
-                        fluid_synth_key_pressure(synth_, ch, e.data1, e.data2);
-                        break;
-                    case 0xB0:
-                        fluid_synth_cc(synth_, ch, e.data1, e.data2);
-                        break;
-                    case 0xC0:
-                        fluid_synth_program_change(synth_, ch, e.data1);
-                        break;
-                    case 0xD0:
-                        fluid_synth_channel_pressure(synth_, ch, e.data1);
-                        break;
-                    case 0xE0:
-                        fluid_synth_pitch_bend(synth_, ch, e.data1 | (e.data2 << 7));
-                        break;
-                    case 0xF0: {
-                        QByteArray body = e.sysex;
-                        if (body.endsWith('\xF7'))
-                            body.chop(1);
-                        if (!body.isEmpty() && body.size() < 65536)
-                            fluid_synth_sysex(synth_, body.constData(), static_cast<int>(body.size()),
-                                              nullptr, nullptr, nullptr, 0);
-                        break;
-                    }
-                    default:
-                        break;
-                    }
-                }
+                while (next_ < ev.size() && ev[next_].timeUs <= untilUs)
+                    send(ev[next_++]);
                 songSamples_ += n;
-                if (next_ >= ev.size() && songSamples_ * 1e6 / rate_ >= song_->lengthUs) {
+                if (portLost_) {
+                    // The external port went away while playing: the item fails.
+                    playing_ = false;
+                    lost = device_;
+                } else if (next_ >= ev.size() && songSamples_ * 1e6 / rate_ >= song_->lengthUs) {
                     playing_ = false;
                     ended = device_;
                 }
@@ -219,6 +332,14 @@ void MidiEngine::render(int frames, float* left, float* right) {
         rendered_ += n;
         if (ended)
             QMetaObject::invokeMethod(ended.data(), &MidiDevice::songEnded, Qt::QueuedConnection);
+        if (lost)
+            QMetaObject::invokeMethod(
+                lost.data(),
+                [d = lost] {
+                    if (d)
+                        Q_EMIT d->failed(mcierr::SeqPortNonexistent);
+                },
+                Qt::QueuedConnection);
         done += n;
     }
 }

@@ -27,7 +27,12 @@ struct MidiOutput {
     bool untimed = false;
     QString soundFont;   // empty: none found
     QString audioDriver; // FluidSynth's audio driver; empty: its default for this system
+    /// An ALSA sequencer port ("128:0", or a client name) to send the MIDI to instead of the
+    /// built-in synthesiser (an external sound module or another synthesiser); empty: built-in.
+    QString alsaPort;
 };
+
+class AlsaPort;
 
 /// The synthesiser and its sequencer: one per run.
 class MidiEngine {
@@ -52,11 +57,14 @@ private:
     int ensureOutput();
     void silence();
     void nullLoop();
+    void send(const MidiEvent& e);
 
     MidiOutput output_;
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
     fluid_audio_driver_t* driver_ = nullptr;
+    std::unique_ptr<AlsaPort> alsa_;
+    std::atomic<bool> portLost_{false};
     int loadError_ = -1; // -1: not tried yet
     double rate_ = 44100.0;
     std::thread nullThread_;

@@ -47,8 +47,10 @@ class SystemBackend : public MediaBackend {
 public:
     explicit SystemBackend(SettingsStore* settings) {
         const MpvOutput out = outputFromEnvironment();
-        midi_ = std::make_unique<MidiEngine>(
-            MidiOutput{out.audio == QLatin1String("null"), out.untimed, findSoundFont(settings), QString()});
+        midi_ = std::make_unique<MidiEngine>(MidiOutput{
+            out.audio == QLatin1String("null"), out.untimed, findSoundFont(settings), QString(),
+            settings ? settings->read(QStringLiteral("Sound"), QStringLiteral("MidiOut"), QString())
+                     : QString()});
     }
     std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType,
                                         int& error) override {

@@ -222,3 +222,31 @@ TEST_F(RealBackend, BadFilesGiveErrorNumbersWithTexts) {
         EXPECT_EQ(mciGetErrorString(err, text), 1) << path.toStdString() << " " << err;
     }
 }
+
+TEST(MidiOut, AnAlsaPortThatIsNotThereIsAMediaErrorNotAHang) {
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("t.mid"), demo::midiTune());
+    MidiEngine engine({false, false, QString(), QString(), QStringLiteral("zypo-no-such-port:0")});
+    MidiDevice device(&engine);
+    const int err = device.open(path);
+    EXPECT_EQ(err, mcierr::SeqPortNonexistent);
+    QString text;
+    EXPECT_EQ(mciGetErrorString(err, text), 1);
+}
+
+TEST(MidiOut, PlaysThroughTheSequencersThroughPort) {
+    if (!QFile::exists(QStringLiteral("/dev/snd/seq")))
+        GTEST_SKIP() << "no ALSA sequencer on this machine (the kernel's snd-seq is not loaded)";
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("t.mid"),
+                                   smf(0, 96, {bytes({0x00, 0x90, 60, 100, 0x30, 0x80, 60, 0}) + End}));
+    MidiEngine engine({false, false, QString(), QString(), QStringLiteral("14:0")}); // Midi Through
+    MidiDevice device(&engine);
+    const int err = device.open(path);
+    if (err == mcierr::SeqPortNonexistent)
+        GTEST_SKIP() << "no Midi Through port";
+    ASSERT_EQ(err, 0);
+    QSignalSpy done(&device, &MediaDevice::finished);
+    ASSERT_EQ(device.play(), 0);
+    ASSERT_TRUE(waitFor(done));
+}

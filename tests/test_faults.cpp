@@ -182,7 +182,7 @@ TEST(Faults, TheDrivesFolderRemovedWhileAnItemPlays) {
 TEST(Faults, NoSoundFontGivesAMediaErrorWithAText) {
     QTemporaryDir dir;
     ASSERT_TRUE(writeAll(dir.filePath(QStringLiteral("a.mid")), demo::midiTune()));
-    MidiEngine engine({true, true, QString(), QString()});
+    MidiEngine engine({true, true, QString(), QString(), QString()});
     MidiDevice device(&engine);
     const int err = device.open(dir.filePath(QStringLiteral("a.mid")));
     EXPECT_EQ(err, mcierr::SeqNoMidiPresent);
@@ -194,8 +194,8 @@ TEST(Faults, NoAudioOutputFailsPlayInsteadOfASilentSuccess) {
     QTemporaryDir dir;
     ASSERT_TRUE(writeAll(dir.filePath(QStringLiteral("a.mid")), demo::midiTune()));
     ASSERT_TRUE(writeAll(dir.filePath(QStringLiteral("a.wav")), demo::toneWav(440, 300)));
-    MidiEngine engine(
-        {false, false, QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), QStringLiteral("nothing")});
+    MidiEngine engine({false, false, QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"),
+                       QStringLiteral("nothing"), QString()});
     MidiDevice midi(&engine);
     ASSERT_EQ(midi.open(dir.filePath(QStringLiteral("a.mid"))), 0);
     EXPECT_EQ(midi.play(), mcierr::WaveOutputsUnsuitable);
