@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "platform/MediaErrors.h"
 #include "platform/MidiDevice.h"
+#include "platform/MpvDevice.h"
 #include "platform/Smf.h"
 #include "platform/SystemMedia.h"
 #include "tools/DemoMedia.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+#include <clocale>
 
 using namespace zypo;
 using namespace zypo::test;
@@ -249,4 +251,18 @@ TEST(MidiOut, PlaysThroughTheSequencersThroughPort) {
     QSignalSpy done(&device, &MediaDevice::finished);
     ASSERT_EQ(device.play(), 0);
     ASSERT_TRUE(waitFor(done));
+}
+
+TEST(Locale, TheAudioVideoDeviceOpensUnderAJapaneseLocale) {
+    // As the player starts: the user's locale, then the C convention for numbers.
+    if (!std::setlocale(LC_ALL, "ja_JP.UTF-8"))
+        GTEST_SKIP() << "no ja_JP.UTF-8 locale on this machine";
+    std::setlocale(LC_NUMERIC, "C");
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("音.wav"), demo::wavTones(1));
+    MpvDevice device({QStringLiteral("null"), QStringLiteral("null"), true});
+    const int err = device.open(path);
+    std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(device.length(), 1000);
 }
