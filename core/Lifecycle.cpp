@@ -1,5 +1,6 @@
 // Start-up and shut-down: the main window's load and unload handlers.
 #include "Version.h"
+#include "core/TypeFilters.h"
 #include "mainwindow/main0.h"
 #include "platform/DriveMap.h"
 #include "platform/ListControls.h"
@@ -49,8 +50,8 @@ void main0::main0_Form_Load() {
 
     main0Combo->blockSignals(true);
     main0Combo->clear();
-    for (const char16_t* text : {u"(*.mid&*.wav&*.avi)", u"(*.mid)", u"(*.wav)", u"(*.avi)", u"(*.rz0)"})
-        main0Combo->addItem(QString::fromUtf16(text));
+    for (int i = 0; i < TypeFilterCount; ++i)
+        main0Combo->addItem(typeFilterText(i));
     main0Combo->setCurrentIndex(0);
     main0Combo->blockSignals(false);
     main0Combo_Click();

@@ -1,5 +1,6 @@
 #include "mainwindow/main0.h"
 
+#include "core/TypeFilters.h"
 #include "dialogs/About.h"
 #include "dialogs/AppIcon.h"
 #include "dialogs/Settei.h"
@@ -30,18 +31,6 @@
 namespace zypo {
 
 namespace {
-
-struct FilterItem {
-    const char16_t* text;
-    const char16_t* pattern;
-};
-const FilterItem TypeFilters[5] = {
-    {u"(*.mid&*.wav&*.avi)", u"*.mid;*.wav;*.avi"},
-    {u"(*.mid)", u"*.mid"},
-    {u"(*.wav)", u"*.wav"},
-    {u"(*.avi)", u"*.avi"},
-    {u"(*.rz0)", u"*.RZ0"},
-};
 
 /// The picture down the left edge: a tall strip of our own drawing (staff lines and notes).
 QPixmap sidePicture(QSize size) {
@@ -266,7 +255,7 @@ void main0::main0Combo_Click() {
     C1->hide();
     showFileList();
     const int index = std::clamp(main0Combo->currentIndex(), 0, 4);
-    const QString pattern = QString::fromUtf16(TypeFilters[index].pattern);
+    const QString pattern = typeFilterPattern(index, FilterOwner::MainWindow);
     if (index != 4) {
         showFileList();
         M.QueueMode = False;

@@ -1,6 +1,7 @@
 #include "playlist/DefFileSDL.h"
 
 #include "core/MAIN.h"
+#include "core/TypeFilters.h"
 #include "dialogs/AppIcon.h"
 #include "platform/DriveMap.h"
 #include "platform/ListControls.h"
@@ -18,18 +19,6 @@
 namespace zypo {
 
 namespace {
-
-struct FilterItem {
-    const char16_t* text;
-    const char16_t* pattern;
-};
-const FilterItem Filters[5] = {
-    {u"(*.mid&*.wav&*.avi)", u"*.mid;*.wav;*.avi"},
-    {u"(*.mid)", u"*.mid"},
-    {u"(*.wav)", u"*.wav"},
-    {u"(*.avi)", u"*.avi"},
-    {u"(*.rz0)", u"*.rz0"},
-};
 
 template <class W> W* place(W* w, const char* name, QRect rect) {
     w->setObjectName(QString::fromLatin1(name));
@@ -114,8 +103,8 @@ void DefFileSDL::Form_Load() {
     }
     {
         const QSignalBlocker block(DefCombo);
-        for (const FilterItem& f : Filters)
-            DefCombo->addItem(QString::fromUtf16(f.text));
+        for (int i = 0; i < TypeFilterCount; ++i)
+            DefCombo->addItem(typeFilterText(i));
         DefCombo->setCurrentIndex(0);
     }
     DefCombo_Click();
@@ -147,7 +136,7 @@ void DefFileSDL::DefCombo_Click() {
     const int index = std::clamp(DefCombo->currentIndex(), 0, 4);
     M.DefFileType = static_cast<std::int16_t>(index);
     DefFileList1->setPath(DefFileDir1->Path());
-    DefFileList1->setPattern(QString::fromUtf16(Filters[index].pattern));
+    DefFileList1->setPattern(typeFilterPattern(index, FilterOwner::Editor));
     DefFileList1->Refresh();
 }
 

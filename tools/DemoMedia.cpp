@@ -71,16 +71,9 @@ QByteArray midiTune() {
     return file;
 }
 
-QByteArray wavTones(int seconds) {
-    const int rate = 22050;
-    QByteArray pcm;
-    const double freqs[] = {440.0, 554.37, 659.25};
-    for (int i = 0; i < rate * seconds; ++i) {
-        const double f = freqs[(i / rate) % 3];
-        const double env = std::min(1.0, (rate - i % rate) / 2000.0);
-        const auto s = static_cast<int>(12000 * env * std::sin(2 * M_PI * f * i / rate));
-        put16le(pcm, unsigned(s) & 0xffff);
-    }
+namespace {
+/// 16-bit mono PCM in a RIFF WAVE file.
+QByteArray monoWav(const QByteArray& pcm, unsigned rate) {
     QByteArray b("RIFF");
     put32le(b, 36 + unsigned(pcm.size()));
     b.append("WAVEfmt ");
@@ -94,6 +87,20 @@ QByteArray wavTones(int seconds) {
     b.append("data");
     put32le(b, unsigned(pcm.size()));
     return b + pcm;
+}
+} // namespace
+
+QByteArray wavTones(int seconds) {
+    const int rate = 22050;
+    QByteArray pcm;
+    const double freqs[] = {440.0, 554.37, 659.25};
+    for (int i = 0; i < rate * seconds; ++i) {
+        const double f = freqs[(i / rate) % 3];
+        const double env = std::min(1.0, (rate - i % rate) / 2000.0);
+        const auto s = static_cast<int>(12000 * env * std::sin(2 * M_PI * f * i / rate));
+        put16le(pcm, unsigned(s) & 0xffff);
+    }
+    return monoWav(pcm, rate);
 }
 
 QByteArray chunk(const char* id, const QByteArray& body) {
@@ -247,19 +254,7 @@ QByteArray toneWav(double frequency, int ms) {
         const auto s = static_cast<int>(10000 * std::sin(2 * M_PI * frequency * i / rate));
         put16le(pcm, unsigned(s) & 0xffff);
     }
-    QByteArray b("RIFF");
-    put32le(b, 36 + unsigned(pcm.size()));
-    b.append("WAVEfmt ");
-    put32le(b, 16);
-    put16le(b, 1);
-    put16le(b, 1);
-    put32le(b, rate);
-    put32le(b, rate * 2);
-    put16le(b, 2);
-    put16le(b, 16);
-    b.append("data");
-    put32le(b, unsigned(pcm.size()));
-    return b + pcm;
+    return monoWav(pcm, rate);
 }
 
 } // namespace zypo::demo
