@@ -31,7 +31,7 @@ int main(int argc, char* argv[]) {
     zypo::DriveMap drives = zypo::DriveMap::fromSystem(&settings);
     zypo::QtPrompter prompter;
     zypo::WindowManager windows;
-    std::unique_ptr<zypo::MediaBackend> media = zypo::createSystemMediaBackend(&settings);
+    std::unique_ptr<zypo::MediaBackend> media = zypo::createSystemMediaBackend(&settings, true);
 
     zypo::MAIN M({&settings, &prompter, &windows, media.get(), &drives});
     zypo::main0 window(M);

@@ -107,6 +107,8 @@ private:
 MidiEngine::MidiEngine(MidiOutput output) : output_(std::move(output)) {}
 
 MidiEngine::~MidiEngine() {
+    if (loading_.valid())
+        loading_.wait();
     quit_ = true;
     if (nullThread_.joinable())
         nullThread_.join();
@@ -133,21 +135,35 @@ int MidiEngine::ensureSynth() {
         portLost_ = false;
         return 0;
     }
+    if (loading_.valid())
+        loadError_ = loading_.get(); // the load begun by preload() has finished by now
     if (loadError_ >= 0)
         return loadError_;
+    return loadError_ = loadSynth();
+}
+
+void MidiEngine::preload() {
+    if (!output_.alsaPort.isEmpty() || loadError_ >= 0 || loading_.valid())
+        return;
+    // A large SoundFont takes a moment to load: begun at start, off the UI thread, the first
+    // MIDI item does not wait for it.
+    loading_ = std::async(std::launch::async, [this] { return loadSynth(); });
+}
+
+int MidiEngine::loadSynth() {
     fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
     fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
     fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
     if (output_.soundFont.isEmpty() || !QFileInfo(output_.soundFont).isReadable())
-        return loadError_ = mcierr::SeqNoMidiPresent;
+        return mcierr::SeqNoMidiPresent;
     settings_ = new_fluid_settings();
     fluid_settings_setnum(settings_, "synth.sample-rate", rate_);
     fluid_settings_setint(settings_, "synth.cpu-cores", 1);
     fluid_settings_setnum(settings_, "synth.gain", 0.5);
     synth_ = new_fluid_synth(settings_);
     if (!synth_ || fluid_synth_sfload(synth_, output_.soundFont.toLocal8Bit().constData(), 1) == FLUID_FAILED)
-        return loadError_ = mcierr::SeqNoMidiPresent;
-    return loadError_ = 0;
+        return mcierr::SeqNoMidiPresent;
+    return 0;
 }
 
 int MidiEngine::ensureOutput() {

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <atomic>
 #include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -41,6 +42,8 @@ public:
     ~MidiEngine();
     /// Loads the SoundFont on first use; 0 or an error number.
     int ensureSynth();
+    /// Begins loading the SoundFont in the background.
+    void preload();
     /// Starts (or resumes) a song; 0 or an error number (no audio output).
     int start(MidiDevice* device, const SmfSong* song);
     void pause(MidiDevice* device);
@@ -55,6 +58,7 @@ public:
 
 private:
     int ensureOutput();
+    int loadSynth();
     void silence();
     void nullLoop();
     void send(const MidiEvent& e);
@@ -66,6 +70,7 @@ private:
     std::unique_ptr<AlsaPort> alsa_;
     std::atomic<bool> portLost_{false};
     int loadError_ = -1; // -1: not tried yet
+    std::future<int> loading_;
     double rate_ = 44100.0;
     std::thread nullThread_;
     std::atomic<bool> quit_{false};

@@ -65,14 +65,19 @@ public:
         return std::make_unique<MpvDevice>(outputFromEnvironment());
     }
 
+    void preload() { midi_->preload(); }
+
 private:
     std::unique_ptr<MidiEngine> midi_;
 };
 
 } // namespace
 
-std::unique_ptr<MediaBackend> createSystemMediaBackend(SettingsStore* settings) {
-    return std::make_unique<SystemBackend>(settings);
+std::unique_ptr<MediaBackend> createSystemMediaBackend(SettingsStore* settings, bool preloadSoundFont) {
+    auto backend = std::make_unique<SystemBackend>(settings);
+    if (preloadSoundFont)
+        backend->preload();
+    return backend;
 }
 
 } // namespace zypo

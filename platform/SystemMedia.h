@@ -9,6 +9,9 @@ namespace zypo {
 
 class SettingsStore;
 
-std::unique_ptr<MediaBackend> createSystemMediaBackend(SettingsStore* settings);
+/// preloadSoundFont: begin loading the SoundFont at once, in the background (the player does;
+/// tests that never play MIDI need not).
+std::unique_ptr<MediaBackend> createSystemMediaBackend(SettingsStore* settings,
+                                                       bool preloadSoundFont = false);
 
 } // namespace zypo

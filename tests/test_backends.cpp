@@ -266,3 +266,21 @@ TEST(Locale, TheAudioVideoDeviceOpensUnderAJapaneseLocale) {
     EXPECT_EQ(err, 0);
     EXPECT_EQ(device.length(), 1000);
 }
+
+TEST(MidiEngineLoad, ASoundFontLoadedInTheBackgroundServesTheFirstItem) {
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("t.mid"), demo::midiTune());
+    MidiEngine engine(
+        {true, true, QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), QString(), QString()});
+    engine.preload();
+    MidiDevice device(&engine);
+    ASSERT_EQ(device.open(path), 0);
+    QSignalSpy done(&device, &MediaDevice::finished);
+    ASSERT_EQ(device.play(), 0);
+    ASSERT_TRUE(waitFor(done));
+    // A SoundFont that is not there: the error comes with the first item, not at start.
+    MidiEngine missing({true, true, QStringLiteral("/nonexistent.sf2"), QString(), QString()});
+    missing.preload();
+    MidiDevice none(&missing);
+    EXPECT_EQ(none.open(path), mcierr::SeqNoMidiPresent);
+}
