@@ -19,6 +19,17 @@ std::optional<QString> RecordingPrompter::OpenFileDialog(QWidget*, const QString
     return nextFile;
 }
 
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 void pump(int rounds) {
     for (int i = 0; i < rounds; ++i) {
         QCoreApplication::processEvents();

@@ -44,6 +44,11 @@ public:
     QStringList fileDialogs; // "title|filter|ext"
 };
 
+/// A file's bytes (empty when it cannot be read).
+QByteArray readAll(const QString& path);
+/// Writes a file, making its folder; false when it cannot be written.
+bool writeAll(const QString& path, const QByteArray& bytes);
+
 /// Lets queued events (device ends, deferred deletes) run.
 void pump(int rounds = 5);
 

@@ -17,11 +17,6 @@ using namespace zypo::test;
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 struct Editor : ::testing::Test {
     void SetUp() override {
         p.mkdir(QStringLiteral("save"));

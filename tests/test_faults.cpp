@@ -25,17 +25,6 @@ using namespace zypo::test;
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 /// A small tmpfs at `path`, filled up to the last few bytes; unmounted when it goes.
 struct FullDisk {
     explicit FullDisk(const QString& at) : path(at) {
