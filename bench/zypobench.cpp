@@ -264,6 +264,33 @@ int playFolder(const QString& dir, int items) {
     return 0;
 }
 
+/// How late (or early) the end of each item is reported against its length, playing a folder
+/// continuously in real time with null output.
+int doneTiming(const QString& dir, int items) {
+    QDir::setCurrent(dir);
+    Player p;
+    int ended = 0;
+    QElapsedTimer clock;
+    qint64 length = 0;
+    // The main window handles each end first (and opens and starts the next item); this runs
+    // after it: the time since the previous end, less the length of the item that just ended.
+    QObject::connect(p.w->MMC, &MMControl::Done, [&](std::int16_t code) {
+        if (code != 1)
+            return;
+        print("done-late", clock.nsecsElapsed() / 1e6 - length, "ms");
+        clock.restart();
+        length = p.w->MMC->Length();
+        if (++ended >= items)
+            QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    });
+    p.w->main0Flist->setListIndex(0);
+    length = p.w->MMC->Length();
+    clock.start();
+    p.w->MMC->clickPlay();
+    QApplication::exec();
+    return 0;
+}
+
 int cpuMidi(const QString& file) {
     MidiEngine engine(
         {true, true, QStringLiteral("/usr/share/sounds/sf2/FluidR3_GM.sf2"), QString(), QString()});
@@ -399,6 +426,8 @@ int main(int argc, char** argv) {
         return baselineSmfRead(args.value(1), reps);
     if (mode == QLatin1String("play"))
         return playFolder(args.value(1), args.value(2).toInt());
+    if (mode == QLatin1String("done-timing"))
+        return doneTiming(args.value(1), args.value(2).toInt());
     if (mode == QLatin1String("cpu-midi"))
         return cpuMidi(args.value(1));
     if (mode == QLatin1String("cpu-avi"))
