@@ -45,4 +45,4 @@ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZYPO_W
 cmake --build "$build"
 
 # The demo folder's media and playlist, made by our own tool.
-"$build/tools/makedemo" "$here/demo"
+ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen "$build/tools/makedemo" "$here/demo"
