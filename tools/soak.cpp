@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
+#include <malloc.h>
 
 using namespace zypo;
 
@@ -96,6 +97,7 @@ long openFiles() {
 } // namespace
 
 int main(int argc, char** argv) {
+    mallopt(M_ARENA_MAX, 2); // as the player does (app/main.cpp)
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     if (argc != 3) {
