@@ -267,10 +267,6 @@ void main0::main0Combo_Click() {
     CloseItem();
 }
 
-bool main0::browseTo(QChar letter) {
-    return main0Dir->setDrive(letter);
-}
-
 void main0::driveNotReady(const QString& driveText) {
     M.svc.prompter->MsgBox(QStringLiteral("ドライブの準備ができていません(") + driveText + QLatin1Char(')'),
                            MsgIcon::Exclamation, M.AppTitle);
@@ -284,7 +280,7 @@ void main0::driveNotReady(const QString& driveText) {
 void main0::main0Drive_Change() {
     CloseItem();
     showFileList();
-    if (!browseTo(main0Drive->DriveLetter())) {
+    if (!main0Dir->setDrive(main0Drive->DriveLetter())) {
         driveNotReady(main0Drive->Drive());
         return;
     }

@@ -125,7 +125,6 @@ private:
     void checkOnly(QList<QAction*>& group, int index);
     void showFileList();
     void showQueue();
-    bool browseTo(QChar letter);
     void driveNotReady(const QString& driveText);
     void openSelectedAfterUserAction();
 

@@ -96,10 +96,6 @@ static bool anyMatch(const QList<QRegularExpression>& masks, const QString& name
     return false;
 }
 
-bool FileListBox::matches(const QString& name, const QString& pattern) {
-    return anyMatch(compileMasks(pattern), name);
-}
-
 void FileListBox::setPattern(const QString& pattern) {
     pattern_ = pattern;
     masks_ = compileMasks(pattern);

@@ -54,8 +54,6 @@ public:
     /// The selected name, or empty.
     QString FileName() const;
 
-    static bool matches(const QString& name, const QString& pattern);
-
 private:
     const DriveMap* drives_;
     QString path_;

@@ -63,7 +63,6 @@ public:
 
     /// The device of the open item when its file name is `fileName` (for "put … destination").
     MediaDevice* openDevice(const QString& fileName) const;
-    MediaDevice* currentDevice() const { return current_.get(); }
 
     /// What was asked of the transport, in order: "DeviceType=…", "Open …", "Play", "Close", ….
     const QStringList& commandLog() const { return log_; }
