@@ -120,6 +120,8 @@ int makeInputs(const QString& dir) {
                   demo::heldNoteMidi(60 + (i % 2) * 7, 700)) &&
              save(dir + QStringLiteral("/gap-wav/") + n + QStringLiteral(".wav"),
                   demo::toneWav(i % 2 ? 660 : 440, 700)) &&
+             save(dir + QStringLiteral("/gap-avi/") + n + QStringLiteral(".avi"),
+                  demo::aviPattern(32, 24, 7, i % 2 ? 660 : 440)) &&
              save(dir + QStringLiteral("/gap-mixed/") + n +
                       (i % 2 ? QStringLiteral(".wav") : QStringLiteral(".mid")),
                   i % 2 ? demo::toneWav(660, 700) : demo::heldNoteMidi(60, 700));

@@ -115,9 +115,12 @@ QByteArray list(const char* type, const QByteArray& body) {
     return chunk("LIST", QByteArray(type, 4) + body);
 }
 
-QByteArray aviPattern(int w, int h, int frames) {
+QByteArray aviPattern(int w, int h, int frames, double toneHz) {
     const int fps = 10;
     const int frameBytes = w * h * 3;
+    const bool sound = toneHz > 0;
+    const int rate = 22050;
+    const int samplesPerFrame = rate / fps;
     QByteArray avih;
     put32le(avih, 1000000 / fps);
     put32le(avih, frameBytes * fps);
@@ -125,7 +128,7 @@ QByteArray aviPattern(int w, int h, int frames) {
     put32le(avih, 0x10); // has index
     put32le(avih, frames);
     put32le(avih, 0);
-    put32le(avih, 1);
+    put32le(avih, sound ? 2 : 1);
     put32le(avih, frameBytes);
     put32le(avih, w);
     put32le(avih, h);
@@ -157,8 +160,35 @@ QByteArray aviPattern(int w, int h, int frames) {
     put32le(strf, frameBytes);
     for (int i = 0; i < 4; ++i)
         put32le(strf, 0);
-    const QByteArray hdrl =
-        list("hdrl", chunk("avih", avih) + list("strl", chunk("strh", strh) + chunk("strf", strf)));
+    QByteArray audioList;
+    if (sound) {
+        QByteArray ash("auds", 4);
+        put32le(ash, 0); // handler
+        put32le(ash, 0); // flags
+        put16le(ash, 0);
+        put16le(ash, 0);
+        put32le(ash, 0);
+        put32le(ash, 1);    // scale
+        put32le(ash, rate); // rate: samples a second
+        put32le(ash, 0);
+        put32le(ash, unsigned(frames * samplesPerFrame));
+        put32le(ash, unsigned(samplesPerFrame * 2));
+        put32le(ash, 0xffffffff);
+        put32le(ash, 2); // sample size
+        for (int i = 0; i < 4; ++i)
+            put16le(ash, 0);
+        QByteArray wfx;
+        put16le(wfx, 1); // PCM
+        put16le(wfx, 1);
+        put32le(wfx, rate);
+        put32le(wfx, rate * 2);
+        put16le(wfx, 2);
+        put16le(wfx, 16);
+        put16le(wfx, 0);
+        audioList = list("strl", chunk("strh", ash) + chunk("strf", wfx));
+    }
+    const QByteArray hdrl = list(
+        "hdrl", chunk("avih", avih) + list("strl", chunk("strh", strh) + chunk("strf", strf)) + audioList);
     QByteArray movi, idx;
     static const unsigned char bars[8][3] = {{255, 255, 255}, {0, 255, 255}, {255, 255, 0}, {0, 255, 0},
                                              {255, 0, 255},   {0, 0, 255},   {255, 0, 0},   {0, 0, 0}};
@@ -179,6 +209,19 @@ QByteArray aviPattern(int w, int h, int frames) {
         put32le(idx, unsigned(4 + movi.size()));
         put32le(idx, unsigned(px.size()));
         movi.append(chunk("00db", px));
+        if (sound) {
+            QByteArray pcm;
+            for (int i = 0; i < samplesPerFrame; ++i) {
+                const int n = f * samplesPerFrame + i;
+                put16le(pcm,
+                        unsigned(static_cast<int>(10000 * std::sin(2 * M_PI * toneHz * n / rate))) & 0xffff);
+            }
+            idx.append("01wb", 4);
+            put32le(idx, 0x10);
+            put32le(idx, unsigned(4 + movi.size()));
+            put32le(idx, unsigned(pcm.size()));
+            movi.append(chunk("01wb", pcm));
+        }
     }
     const QByteArray body = QByteArray("AVI ") + hdrl + list("movi", movi) + chunk("idx1", idx);
     QByteArray file("RIFF");

@@ -7,8 +7,9 @@ namespace zypo::demo {
 QByteArray midiTune();
 /// 16-bit mono 22.05 kHz tones, one a second.
 QByteArray wavTones(int seconds = 3);
-/// An uncompressed AVI of moving colour bars, 10 frames a second.
-QByteArray aviPattern(int width = 160, int height = 120, int frames = 20);
+/// An uncompressed AVI of moving colour bars, 10 frames a second; with a tone (Hz), also a
+/// steady PCM sound track.
+QByteArray aviPattern(int width = 160, int height = 120, int frames = 20, double toneHz = 0);
 
 /// A dense 16-channel piece (chords on every channel, drums on 10), for load measurements.
 QByteArray denseMidi(int seconds);
