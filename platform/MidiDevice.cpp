@@ -224,6 +224,15 @@ int MidiEngine::start(MidiDevice* device, const SmfSong* song) {
     return 0;
 }
 
+int MidiEngine::channelProgram(int channel) const {
+    if (!synth_)
+        return -1;
+    int font = 0, bank = 0, program = -1;
+    if (fluid_synth_get_program(synth_, channel, &font, &bank, &program) != FLUID_OK)
+        return -1;
+    return program;
+}
+
 void MidiEngine::pause(MidiDevice* device) {
     std::lock_guard lock(mutex_);
     if (deviceRaw_ != device)

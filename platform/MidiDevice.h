@@ -53,6 +53,8 @@ public:
     /// Renders `frames` stereo frames, dispatching the events that fall due (the audio side).
     void render(int frames, float* left, float* right);
     double sampleRate() const { return rate_; }
+    /// The program (instrument) a channel of the built-in synthesiser has now; -1 when unknown.
+    int channelProgram(int channel) const;
     /// Samples rendered since the output started (the sample clock the benchmarks read).
     std::int64_t samplesRendered() const { return rendered_.load(); }
 

@@ -1,6 +1,7 @@
 // The real engines on small media made here: our SMF reader, the MIDI sequencer on FluidSynth
 // and the mpv device, with null output played faster than real time.
 #include "TestSupport.h"
+#include "platform/MMControl.h"
 #include "platform/MediaErrors.h"
 #include "platform/MidiDevice.h"
 #include "platform/MpvDevice.h"
@@ -283,4 +284,55 @@ TEST(MidiEngineLoad, ASoundFontLoadedInTheBackgroundServesTheFirstItem) {
     missing.preload();
     MidiDevice none(&missing);
     EXPECT_EQ(none.open(path), mcierr::SeqNoMidiPresent);
+}
+
+namespace {
+/// MIDI devices on one engine that the test can look into.
+class MidiOnlyBackend : public MediaBackend {
+public:
+    explicit MidiOnlyBackend(MidiEngine* engine) : engine_(engine) {}
+    std::unique_ptr<MediaDevice> create(const QString&, const QString&, int& error) override {
+        error = 0;
+        return std::make_unique<MidiDevice>(engine_);
+    }
+
+private:
+    MidiEngine* engine_;
+};
+} // namespace
+
+TEST(InitialMidiFile, ItsProgramChangeIsInForceWhenTheItemPlays) {
+    QTemporaryDir dir;
+    // The initial file sets channel 1 to program 40 and plays briefly; the item sets nothing.
+    const QString init =
+        writeFile(dir, QStringLiteral("INIT.MID"),
+                  smf(0, 96, {bytes({0x00, 0xC0, 40, 0x00, 0x90, 60, 1, 0x18, 0x80, 60, 0}) + End}));
+    const QString item = writeFile(dir, QStringLiteral("SONG.MID"),
+                                   smf(0, 96, {bytes({0x00, 0x90, 64, 90, 0x60, 0x80, 64, 0}) + End}));
+    MidiEngine engine(
+        {true, false, QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), QString(), QString()});
+    MidiOnlyBackend backend(&engine);
+    MMControl mmc(&backend, nullptr);
+    QSignalSpy done(&mmc, &MMControl::Done);
+    mmc.setFileName(init);
+    mmc.setDeviceType(QStringLiteral("Sequencer"));
+    mmc.setCommand(QStringLiteral("Open"));
+    ASSERT_EQ(mmc.Error(), 0);
+    mmc.setCommand(QStringLiteral("Play"));
+    ASSERT_EQ(mmc.Error(), 0);
+    mmc.setFileName(item);
+    mmc.setCommand(QStringLiteral("Open"));
+    ASSERT_EQ(mmc.Error(), 0);
+    mmc.setCommand(QStringLiteral("Play"));
+    ASSERT_EQ(mmc.Error(), 0);
+    EXPECT_EQ(mmc.Mode(), ModePlaying);
+    EXPECT_EQ(mmc.Position(), 0); // the item waits for the initial file
+    // Once the item itself sounds, the initial file's program is the channel's.
+    QDeadlineTimer limit(30000);
+    while (mmc.Position() == 0 && !limit.hasExpired())
+        QTest::qWait(5);
+    EXPECT_EQ(engine.channelProgram(0), 40);
+    ASSERT_TRUE(waitFor(done));
+    EXPECT_EQ(done.at(0).at(0).value<std::int16_t>(), 1); // the item's end, not the initial file's
+    EXPECT_EQ(done.size(), 1);
 }
