@@ -102,7 +102,6 @@ public:
     MVIDEO* videoWindow();
     MVIDEO* existingVideoWindow() const { return video_; }
     void SizeVideoWindow(std::int32_t& error);
-    MediaCommands* mediaCommands() const { return commands_; }
 
     /// The initial MIDI file dialog (one at most; created on first use, afresh after closing).
     Settei* setteiWindow();

@@ -354,7 +354,6 @@ void MidiEngine::render(int frames, float* left, float* right) {
             std::fill(left + done, left + done + n, 0.0f);
             std::fill(right + done, right + done + n, 0.0f);
         }
-        rendered_ += n;
         if (ended)
             QMetaObject::invokeMethod(ended.data(), &MidiDevice::songEnded, Qt::QueuedConnection);
         if (lost)

@@ -9,7 +9,6 @@
 
 #include <QPointer>
 #include <atomic>
-#include <condition_variable>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -55,8 +54,6 @@ public:
     double sampleRate() const { return rate_; }
     /// The program (instrument) a channel of the built-in synthesiser has now; -1 when unknown.
     int channelProgram(int channel) const;
-    /// Samples rendered since the output started (the sample clock the benchmarks read).
-    std::int64_t samplesRendered() const { return rendered_.load(); }
 
 private:
     int ensureOutput();
@@ -76,7 +73,6 @@ private:
     double rate_ = 44100.0;
     std::thread nullThread_;
     std::atomic<bool> quit_{false};
-    std::atomic<std::int64_t> rendered_{0};
 
     mutable std::mutex mutex_;
     QPointer<MidiDevice> device_;

@@ -40,7 +40,6 @@ public:
 
     QString hostPath() const { return path_; }
     bool isClosed() const { return closed_; }
-    QString deviceType() const { return type_; }
     QWidget* display() const { return display_; }
     QRect destination() const { return destination_; }
 
