@@ -31,6 +31,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // The media engines need the C convention for numbers, also under a Japanese locale.
     std::setlocale(LC_NUMERIC, "C");
+    zypo::useInterfaceFont();
 
     zypo::IniSettingsStore settings(zypo::IniSettingsStore::defaultFilePath());
     zypo::DriveMap drives = zypo::DriveMap::fromSystem(&settings);
@@ -41,6 +42,7 @@ int main(int argc, char* argv[]) {
     zypo::MAIN M({&settings, &prompter, &windows, media.get(), &drives});
     zypo::main0 window(M);
     window.onShutdown = [] { QCoreApplication::quit(); };
+    prompter.setOwner(&window);
 
     // Logging out (SIGTERM, SIGHUP) or Ctrl+C ends the player the regular way: the open item is
     // closed and the settings are saved, as when the window is closed.

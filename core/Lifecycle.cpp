@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <cmath>
 #include <limits>
 
@@ -32,7 +33,9 @@ std::int16_t positionField(double twips) {
 void main0::main0_Form_Load() {
     M.AppTitle = QString::fromUtf8(version::ProductName);
     M.VersionText = composeVersionText(version::Major, version::Minor, version::Revision);
-    // The help file sits in the working directory at start-up (opened from the menu on request).
+    // Context help (F1) opens the help file of the working directory at start-up; the menu
+    // item looks in the working directory of the moment.
+    HelpFile = QDir::current().absoluteFilePath(QStringLiteral("ZYPOHLP.HLP"));
     LastDrive = main0Drive->Drive();
     M.AutoNext = False;
 

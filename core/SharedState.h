@@ -17,6 +17,14 @@ inline constexpr Bool16 False = 0;
 /// window that has gone reads as null instead of dangling.
 using WindowHandle = QPointer<QWidget>;
 
+/// The window in front of the desktop: one of ours (guarded), or another program's, known only
+/// by the window system's id.
+struct ForegroundHandle {
+    QPointer<QWidget> widget;
+    quint64 native = 0;
+    bool isNull() const { return !widget && native == 0; }
+};
+
 inline constexpr const char* NoIniMidFile = "xxxxxxxxXxxx";
 
 struct SharedState {
@@ -40,7 +48,7 @@ struct SharedState {
     WindowHandle VideoHwnd;
     Bool16 QueueMode = False;
     Bool16 SearchHit = False;
-    WindowHandle PrevWindow;
+    ForegroundHandle PrevWindow;
 };
 
 } // namespace zypo

@@ -26,6 +26,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QUrl>
 
 namespace zypo {
@@ -83,7 +84,7 @@ void main0::buildControls() {
     client->setFixedSize(twipsToPixelsX(8235), twipsToPixelsY(5430));
     setCentralWidget(client);
 
-    const DriveMap* drives = M.svc.drives;
+    DriveMap* drives = M.svc.drives;
     main0Drive = new DriveListBox(drives, client);
     main0Drive->setObjectName(QStringLiteral("main0Drive"));
     main0Drive->setGeometry(twipsRect(120, 0, 2295, 315));
@@ -133,6 +134,14 @@ void main0::buildControls() {
     setTabOrder(main0Flist, MainPic1);
     setTabOrder(MainPic1, main0List2);
     setTabOrder(main0List2, C1);
+
+    // F1: context help, the help file named at start-up.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::WindowShortcut);
+    connect(help, &QShortcut::activated, this, [this] {
+        if (!HelpFile.isEmpty())
+            QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFile));
+    });
 
     connect(main0Combo, &QComboBox::activated, this, [this] { main0Combo_Click(); });
     connect(main0Drive, &DriveListBox::Change, this, &main0::main0Drive_Change);
@@ -270,18 +279,30 @@ void main0::main0Combo_Click() {
 void main0::driveNotReady(const QString& driveText) {
     M.svc.prompter->MsgBox(QStringLiteral("ドライブの準備ができていません(") + driveText + QLatin1Char(')'),
                            MsgIcon::Exclamation, M.AppTitle);
-    const QChar last = LastDrive.isEmpty() ? QChar(QLatin1Char('C')) : LastDrive.at(0).toUpper();
-    if (main0Drive->DriveLetter() != last)
-        main0Drive->setDrive(last); // raises main0Drive_Change for the last good drive
+    // Back to the last drive that worked; when that one has gone too (a volume unmounted while
+    // it was browsed), to C:, which is always there. The way back never shows the message again.
+    QChar back = LastDrive.isEmpty() ? QChar(QLatin1Char('C')) : LastDrive.at(0).toUpper();
+    if (!M.svc.drives->isReady(back))
+        back = QLatin1Char('C');
+    recoveringDrive_ = true;
+    if (main0Drive->DriveLetter() != back)
+        main0Drive->setDrive(back); // raises main0Drive_Change for that drive
     else
         main0Drive_Change();
+    if (main0Drive->DriveLetter() != back && back != QLatin1Char('C'))
+        main0Drive->setDrive(QLatin1Char('C')); // the letter has left the list meanwhile
+    recoveringDrive_ = false;
 }
 
 void main0::main0Drive_Change() {
     CloseItem();
     showFileList();
     if (!main0Dir->setDrive(main0Drive->DriveLetter())) {
-        driveNotReady(main0Drive->Drive());
+        if (!recoveringDrive_) {
+            driveNotReady(main0Drive->Drive());
+        } else if (main0Drive->DriveLetter() != QLatin1Char('C')) {
+            main0Drive->setDrive(QLatin1Char('C'));
+        }
         return;
     }
     LastDrive = main0Drive->Drive();
@@ -315,6 +336,8 @@ void main0::openSelectedAfterUserAction() {
     // failed items.
     if (advanceDepth_ == 0)
         failuresInRow_ = 0;
+    if (activeList()->ClickFromUser())
+        ++userActions_;
     CloseItem();
     OpenItem();
 }
@@ -329,7 +352,7 @@ void main0::C1_Click() {
     const QString path = joinPath(main0Dir->Path(), name);
     const QString host = M.svc.drives->toHost(path);
     QStringList entries;
-    if (ReadRz0File(host, entries) == Rz0Result::OpenFailed) {
+    if (ReadRz0File(host, entries) != Rz0Result::Opened) {
         M.svc.prompter->MsgBox(QStringLiteral("読み込みできません"), MsgIcon::Exclamation, M.AppTitle);
         return;
     }

@@ -47,6 +47,8 @@ public:
     StatusBar* StatusBar1 = nullptr;
     QLabel* MainPic1 = nullptr;
     QString LastDrive;
+    /// The application's help file, named at start-up: what F1 opens.
+    QString HelpFile;
 
     // Menus: control arrays, indexed from 1 (element 0 unused).
     QList<QAction*> MenuFile1, MenuSetti1, MenuSetti21, MenuSetti31, MenuSetti41, MenuBairitu1, MenuEtc1;
@@ -137,7 +139,11 @@ private:
     int advanceDepth_ = 0;
     bool advanceAgain_ = false;
     bool shutDown_ = false;
-    bool closingVideo_ = false; // CloseItem is closing the video window
+    // Counts the user's transport actions (and list choices), so that a skip waiting behind an
+    // error box knows whether the user took over meanwhile.
+    quint64 userActions_ = 0;
+    bool recoveringDrive_ = false; // driveNotReady is going back to a drive that works
+    bool closingVideo_ = false;    // CloseItem is closing the video window
 
     friend class MVIDEO;
 };

@@ -12,13 +12,83 @@ namespace zypo {
 DriveMap::DriveMap(QList<Drive> drives) : drives_(std::move(drives)) {
     for (Drive& d : drives_)
         d.letter = d.letter.toUpper();
+    sortDrives();
+    fixed_ = drives_;
+}
+
+void DriveMap::sortDrives() {
     std::sort(drives_.begin(), drives_.end(),
               [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
 }
 
+void DriveMap::setVolumeSource(std::function<QStringList()> source) {
+    volumes_ = std::move(source);
+    refresh();
+}
+
+bool DriveMap::refresh() {
+    if (!volumes_)
+        return false;
+    QList<Drive> list = fixed_;
+    const auto taken = [&](QChar l) {
+        for (const Drive& d : fixed_)
+            if (d.letter == l)
+                return true;
+        for (auto it = given_.cbegin(); it != given_.cend(); ++it)
+            if (it.value() == l)
+                return true;
+        return false;
+    };
+    for (const QString& v : volumes_()) {
+        bool already = false;
+        for (const Drive& d : list)
+            already = already || d.hostRoot == v;
+        if (already)
+            continue;
+        QChar letter = given_.value(v);
+        if (letter.isNull()) {
+            char next = 'D';
+            while (next <= 'Z' && taken(QChar(QLatin1Char(next))))
+                ++next;
+            if (next > 'Z')
+                continue; // no letter left for it
+            letter = QLatin1Char(next);
+            given_.insert(v, letter);
+        }
+        list.append({letter, v});
+    }
+    std::sort(list.begin(), list.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    bool same = list.size() == drives_.size();
+    for (qsizetype i = 0; same && i < list.size(); ++i)
+        same = list.at(i).letter == drives_.at(i).letter && list.at(i).hostRoot == drives_.at(i).hostRoot;
+    drives_ = list;
+    return !same;
+}
+
+QStringList DriveMap::systemVolumes() {
+    QFile mounts(QStringLiteral("/proc/self/mounts"));
+    QStringList volumes;
+    if (!mounts.open(QIODevice::ReadOnly))
+        return volumes;
+    const QString user = qEnvironmentVariable("USER", QStringLiteral("root"));
+    const QStringList prefixes{QStringLiteral("/media/"),
+                               QStringLiteral("/run/media/") + user + QLatin1Char('/'),
+                               QStringLiteral("/mnt/")};
+    for (const QByteArray& line : mounts.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 2)
+            continue;
+        // Mount points escape blanks as \040.
+        QString point = QString::fromUtf8(fields.at(1)).replace(QStringLiteral("\\040"), QStringLiteral(" "));
+        for (const QString& p : prefixes)
+            if (point.startsWith(p) && !volumes.contains(point))
+                volumes.append(point);
+    }
+    return volumes;
+}
+
 DriveMap DriveMap::fromSystem(SettingsStore* pins) {
     QList<Drive> list{{QLatin1Char('C'), QStringLiteral("/")}};
-    QList<QChar> pinned{QLatin1Char('C')};
     if (pins) {
         for (char l = 'A'; l <= 'Z'; ++l) {
             const QString folder = pins->read(QStringLiteral("Drives"), QString(QLatin1Char(l)), QString());
@@ -27,44 +97,12 @@ DriveMap DriveMap::fromSystem(SettingsStore* pins) {
             const QChar letter = QLatin1Char(l);
             list.removeIf([&](const Drive& d) { return d.letter == letter; });
             list.append({letter, QDir::cleanPath(folder)});
-            pinned.append(letter);
         }
     }
-    // Removable volumes in mount order.
-    QFile mounts(QStringLiteral("/proc/self/mounts"));
-    QStringList volumes;
-    if (mounts.open(QIODevice::ReadOnly)) {
-        const QString user = qEnvironmentVariable("USER", QStringLiteral("root"));
-        const QStringList prefixes{QStringLiteral("/media/"),
-                                   QStringLiteral("/run/media/") + user + QLatin1Char('/'),
-                                   QStringLiteral("/mnt/")};
-        for (const QByteArray& line : mounts.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.split(' ');
-            if (fields.size() < 2)
-                continue;
-            // Mount points escape blanks as \040.
-            QString point =
-                QString::fromUtf8(fields.at(1)).replace(QStringLiteral("\\040"), QStringLiteral(" "));
-            for (const QString& p : prefixes)
-                if (point.startsWith(p) && !volumes.contains(point))
-                    volumes.append(point);
-        }
-    }
-    char next = 'D';
-    for (const QString& v : volumes) {
-        bool already = false;
-        for (const Drive& d : list)
-            already = already || d.hostRoot == v;
-        if (already)
-            continue;
-        while (next <= 'Z' && pinned.contains(QChar(QLatin1Char(next))))
-            ++next;
-        if (next > 'Z')
-            break;
-        list.append({QChar(QLatin1Char(next)), v});
-        ++next;
-    }
-    return DriveMap(list);
+    DriveMap map(list);
+    // Removable volumes in mount order, read again whenever the drive lists look.
+    map.setVolumeSource(&DriveMap::systemVolumes);
+    return map;
 }
 
 QString DriveMap::hostRoot(QChar letter) const {

@@ -5,8 +5,11 @@
 // removable volumes in mount order; letters pinned in the settings store (section "Drives",
 // key = letter, value = host folder) take precedence.
 #include <QChar>
+#include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 namespace zypo {
 
@@ -22,6 +25,16 @@ public:
     DriveMap() = default;
     explicit DriveMap(QList<Drive> drives);
     static DriveMap fromSystem(SettingsStore* pins);
+
+    /// Where the removable volumes come from: host folders in mount order. The drives given at
+    /// construction stay; the volumes follow the source at every refresh.
+    void setVolumeSource(std::function<QStringList()> source);
+    /// Reads the volumes again (a volume mounted or unmounted since). A volume keeps the letter
+    /// it was first given for the rest of the run, also when it goes and comes back; a new
+    /// volume gets the first letter from D: that no drive has had. True when the drives changed.
+    bool refresh();
+    /// The mounted removable volumes of the system (/media, /run/media/USER, /mnt).
+    static QStringList systemVolumes();
 
     const QList<Drive>& drives() const { return drives_; }
     QString hostRoot(QChar letter) const;
@@ -41,7 +54,11 @@ public:
     QString currentDirectory() const;
 
 private:
+    void sortDrives();
     QList<Drive> drives_;
+    QList<Drive> fixed_; // C: and the pinned letters
+    std::function<QStringList()> volumes_;
+    QHash<QString, QChar> given_; // volume → its letter, for the run
 };
 
 /// The joining rule: folder, a backslash unless the folder already ends with one, the name.

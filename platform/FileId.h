@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <unordered_set>
 
 namespace zypo {
 
@@ -14,6 +15,13 @@ struct FileId {
 };
 
 std::optional<FileId> fileId(const QString& hostPath);
+/// The identity of a folder (following links); nullopt for anything that is not a folder (a
+/// file, a FIFO, a device node) or cannot be looked at.
+std::optional<FileId> folderId(const QString& hostPath);
+/// The devices of the mounted pseudo file systems (proc, sysfs, devtmpfs, cgroup and the like),
+/// from a mount table in the form of /proc/self/mountinfo.
+std::unordered_set<std::uint64_t>
+pseudoFileSystemDevices(const QString& mountInfoPath = QStringLiteral("/proc/self/mountinfo"));
 
 } // namespace zypo
 

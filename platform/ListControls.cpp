@@ -8,7 +8,10 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QStyle>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace zypo {
 
@@ -16,8 +19,12 @@ ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!programmatic_ && row >= 0)
+        if (!programmatic_ && row >= 0) {
+            const bool outer = userClick_;
+            userClick_ = true;
             Q_EMIT Click();
+            userClick_ = outer;
+        }
     });
     connect(this, &QListWidget::itemDoubleClicked, this, [this] { Q_EMIT DblClick(); });
 }
@@ -30,8 +37,23 @@ void ListBox::setListIndex(int index) {
     if (index >= 0)
         item(index)->setSelected(true);
     programmatic_ = false;
-    if (index >= 0)
+    if (index >= 0) {
+        const bool outer = userClick_;
+        userClick_ = false;
         Q_EMIT Click();
+        userClick_ = outer;
+    }
+}
+
+void ListBox::focusInEvent(QFocusEvent* event) {
+    // The item view makes its first entry current when the focus comes in by the keyboard; here
+    // only a click, an arrow key or the program chooses an entry (each choice opens a file).
+    const bool hadCurrent = currentIndex().isValid();
+    programmatic_ = true;
+    QListWidget::focusInEvent(event);
+    if (!hadCurrent && currentIndex().isValid())
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
+    programmatic_ = false;
 }
 
 QString ListBox::List(int index) const {
@@ -217,22 +239,56 @@ void DirListBox::fill() {
 
 // ---------------------------------------------------------------------------------------------
 
-DriveListBox::DriveListBox(const DriveMap* drives, QWidget* parent) : QComboBox(parent), drives_(drives) {
+DriveListBox::DriveListBox(DriveMap* drives, QWidget* parent) : QComboBox(parent), drives_(drives) {
     reload();
     connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
             Q_EMIT Change();
     });
+    // The kernel marks the mount table with an exceptional condition whenever something is
+    // mounted or unmounted; reading it through the same descriptor clears the mark.
+    mountsFd_ = ::open("/proc/self/mounts", O_RDONLY | O_CLOEXEC);
+    if (mountsFd_ >= 0) {
+        mountsWatch_ = new QSocketNotifier(mountsFd_, QSocketNotifier::Exception, this);
+        connect(mountsWatch_, &QSocketNotifier::activated, this, &DriveListBox::mountsChanged);
+    }
+}
+
+DriveListBox::~DriveListBox() {
+    delete mountsWatch_;
+    if (mountsFd_ >= 0)
+        ::close(mountsFd_);
+}
+
+void DriveListBox::mountsChanged() {
+    char buf[4096];
+    ::lseek(mountsFd_, 0, SEEK_SET);
+    while (::read(mountsFd_, buf, sizeof buf) > 0) {
+    }
+    if (drives_->refresh())
+        reload();
+}
+
+void DriveListBox::showPopup() {
+    if (drives_->refresh())
+        reload();
+    QComboBox::showPopup();
 }
 
 void DriveListBox::reload() {
-    const QSignalBlocker block(this);
     const QChar shown = DriveLetter();
-    clear();
-    for (const zypo::Drive& d : drives_->drives())
-        addItem(drives_->displayName(d.letter), QVariant(QString(d.letter)));
-    const int i = findData(QVariant(QString(shown)));
-    setCurrentIndex(i >= 0 ? i : 0);
+    int i = -1;
+    {
+        const QSignalBlocker block(this);
+        clear();
+        for (const zypo::Drive& d : drives_->drives())
+            addItem(drives_->displayName(d.letter), QVariant(QString(d.letter)));
+        i = findData(QVariant(QString(shown)));
+        const int c = findData(QVariant(QStringLiteral("C")));
+        setCurrentIndex(i >= 0 ? i : (c >= 0 ? c : 0));
+    }
+    if (i < 0 && !shown.isNull())
+        Q_EMIT Change();
 }
 
 QChar DriveListBox::DriveLetter() const {

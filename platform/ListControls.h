@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <cstdint>
 
 namespace zypo {
@@ -30,13 +31,19 @@ public:
     int AddItems(const QStringList& texts);
     void RemoveItem(int index);
     void Clear();
+    /// The Click being raised comes from the user (a click or a key), not from setListIndex.
+    bool ClickFromUser() const { return userClick_; }
 
 Q_SIGNALS:
     void Click();
     void DblClick();
 
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+
 private:
     bool programmatic_ = false;
+    bool userClick_ = false;
 };
 
 /// The files of one folder whose names match a ";"-separated list of masks, without regard to
@@ -87,23 +94,32 @@ private:
     QHash<QChar, QString> lastOnDrive_;
 };
 
-/// The drives, as "c: [/]". Choosing one (by the user or the program) raises Change.
+/// The drives, as "c: [/]". Choosing one (by the user or the program) raises Change. The list
+/// shows the system's drives as they are: the volumes are read again when the list drops down
+/// and when the system's mount table changes.
 class DriveListBox : public QComboBox {
     Q_OBJECT
 public:
-    DriveListBox(const DriveMap* drives, QWidget* parent = nullptr);
+    DriveListBox(DriveMap* drives, QWidget* parent = nullptr);
+    ~DriveListBox() override;
     /// The shown drive's text, "c: [/]".
     QString Drive() const { return currentText(); }
     QChar DriveLetter() const;
     /// Shows a drive; raises Change when it differs from the one shown.
     void setDrive(QChar letter);
+    /// Fills the list from the drive map. When the drive shown has gone, C: is shown and Change
+    /// raised, so the browser follows.
     void reload();
+    void showPopup() override;
 
 Q_SIGNALS:
     void Change();
 
 private:
-    const DriveMap* drives_;
+    void mountsChanged();
+    DriveMap* drives_;
+    int mountsFd_ = -1;
+    QSocketNotifier* mountsWatch_ = nullptr;
 };
 
 } // namespace zypo

@@ -204,6 +204,8 @@ void MMControl::onPrecedingEnded() {
         const int err = current_ ? current_->play() : 0;
         if (err != 0) {
             started_ = false;
+            error_ = static_cast<std::int16_t>(err);
+            startFailed_ = true;
             Q_EMIT Done(8);
         }
     }
@@ -219,6 +221,7 @@ void MMControl::onCurrentFinished() {
 
 void MMControl::onCurrentFailed(int error) {
     error_ = static_cast<std::int16_t>(error);
+    startFailed_ = false;
     started_ = false;
     Q_EMIT Done(8);
 }

@@ -9,7 +9,8 @@
 //  - DeviceType applies to the next "Open" only; every other item gets the device that suits
 //    its content.
 //  - After "Play" the transport raises Done(1) when the item has played to its end, Done(8)
-//    when it failed while playing.
+//    when it failed while playing or when its held start failed (StartFailed), with the
+//    failure's number in Error.
 //  - StatusUpdate is raised every UpdateInterval ms while the interval is not 0 and an item is
 //    open.
 //  - A button click raises its event with Cancel; the transport's own action runs only when
@@ -60,6 +61,9 @@ public:
     std::int32_t Length() const;
     std::int32_t Position() const;
     bool UsesWindows() const;
+    /// The last Done(8) came from an item whose start failed (after the item ahead of it, the
+    /// initial MIDI file, had ended), not from an item that failed while playing.
+    bool StartFailed() const { return startFailed_; }
 
     /// The device of the open item when its file name is `fileName` (for "put … destination").
     MediaDevice* openDevice(const QString& fileName) const;
@@ -115,6 +119,7 @@ private:
     bool paused_ = false;
     bool started_ = false; // "Play" was given to the current item
     bool waiting_ = false; // its start waits for the preceding item to end
+    bool startFailed_ = false;
     QTimer statusTimer_;
     QStringList log_;
     QToolButton* buttons_[5] = {};

@@ -7,7 +7,10 @@
 namespace zypo {
 
 void QtPrompter::MsgBox(const QString& text, MsgIcon icon, const QString& title) {
-    QMessageBox box(QApplication::activeWindow());
+    QWidget* owner = owner_.data();
+    if (owner && (!owner->isVisible() || owner->isMinimized()))
+        owner = nullptr;
+    QMessageBox box(owner);
     box.setWindowTitle(title);
     box.setText(text);
     box.setStandardButtons(QMessageBox::Ok);

@@ -1,38 +1,132 @@
 #include "platform/WindowManager.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
 
 namespace zypo {
 
-QWidget* WindowManager::GetForegroundWindow() {
-    return QApplication::activeWindow();
+namespace {
+
+xcb_connection_t* x11Connection() {
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
 }
 
-void WindowManager::SetForegroundWindow(QWidget* window) {
-    // A minimised window stays minimised: bringing to the front does not restore.
-    if (!window || window->isMinimized())
+xcb_window_t rootWindow(xcb_connection_t* c) {
+    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    return it.rem > 0 ? it.data->root : 0;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    std::free(r);
+    return a;
+}
+
+/// The window manager's idea of the active window, or 0.
+quint64 nativeActiveWindow() {
+    xcb_connection_t* c = x11Connection();
+    if (!c)
+        return 0;
+    const xcb_atom_t active = atom(c, "_NET_ACTIVE_WINDOW");
+    if (active == XCB_ATOM_NONE)
+        return 0;
+    xcb_get_property_reply_t* r = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, rootWindow(c), active, XCB_ATOM_WINDOW, 0, 1), nullptr);
+    quint64 id = 0;
+    if (r && r->type == XCB_ATOM_WINDOW && xcb_get_property_value_length(r) >= 4)
+        id = *static_cast<const std::uint32_t*>(xcb_get_property_value(r));
+    std::free(r);
+    return id;
+}
+
+bool activateNative(quint64 id) {
+    xcb_connection_t* c = x11Connection();
+    if (!c || id == 0)
+        return false;
+    const xcb_atom_t active = atom(c, "_NET_ACTIVE_WINDOW");
+    if (active == XCB_ATOM_NONE)
+        return false;
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = static_cast<xcb_window_t>(id);
+    ev.type = active;
+    ev.data.data32[0] = 2; // asked for by a pager: the window manager honours it
+    ev.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, rootWindow(c),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&ev));
+    xcb_flush(c);
+    return true;
+}
+
+} // namespace
+
+ForegroundHandle WindowManager::GetForegroundWindow() {
+    ForegroundHandle h;
+    h.widget = QApplication::activeWindow();
+    h.native = nativeActiveWindow();
+    if (!h.widget && h.native != 0) {
+        // One of ours that Qt does not count as active yet (just shown)?
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->internalWinId() == h.native)
+                h.widget = w;
+    }
+    return h;
+}
+
+void WindowManager::SetForegroundWindow(const ForegroundHandle& window) {
+    if (QWidget* w = window.widget.data()) {
+        // A minimised window stays minimised: bringing to the front does not restore.
+        if (w->isMinimized())
+            return;
+        w->raise();
+        w->activateWindow();
+        // The window manager may not hand the focus over on Qt's request alone.
+        if (w->internalWinId() != 0)
+            activateNative(w->internalWinId());
         return;
-    window->raise();
-    window->activateWindow();
+    }
+    activateNative(window.native);
 }
 
 void WindowManager::SetTopmost(QWidget* window) {
     if (!window)
         return;
     if (!(window->windowFlags() & Qt::WindowStaysOnTopHint)) {
-        // Changing the flags re-creates the native window: keep its place.
-        const QPoint pos = window->pos();
-        const bool wasVisible = window->isVisible();
-        window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        window->move(pos);
-        if (!wasVisible)
+        if (QWindow* handle = window->windowHandle()) {
+            // The native window exists: change its state in place instead of re-creating it.
+            window->overrideWindowFlags(window->windowFlags() | Qt::WindowStaysOnTopHint);
+            handle->setFlags(handle->flags() | Qt::WindowStaysOnTopHint);
+        } else {
+            window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
             return; // shown later, on top
+        }
     }
+    if (!window->isVisible())
+        return;
     window->show();
     window->raise();
+}
+
+bool useInterfaceFont() {
+    const QString family = QStringLiteral("IPAGothic");
+    if (!QFontDatabase::families().contains(family))
+        return false;
+    QFont font = QApplication::font();
+    font.setFamilies({family});
+    QApplication::setFont(font);
+    return true;
 }
 
 QWidget* WindowManager::GetFocus() {

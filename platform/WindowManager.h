@@ -1,20 +1,32 @@
 #pragma once
 // Foreground, focus and stay-on-top requests. What the desktop will not honour (raising another
 // program's window, topmost on some window managers) is asked for and otherwise let go.
+#include "core/SharedState.h"
+
 #include <QWidget>
 
 namespace zypo {
 
+/// On X11 the active window is the root window's _NET_ACTIVE_WINDOW, which the window manager
+/// keeps for every program's windows; elsewhere only the player's own windows are known.
 class WindowManager {
 public:
     virtual ~WindowManager() = default;
-    virtual QWidget* GetForegroundWindow();
-    virtual void SetForegroundWindow(QWidget* window);
+    virtual ForegroundHandle GetForegroundWindow();
+    /// Brings a window to the front and activates it: one of ours directly, another program's
+    /// through the window manager (as a pager asks). A minimised window stays minimised.
+    virtual void SetForegroundWindow(const ForegroundHandle& window);
     /// Keeps the window above all others (and shows it if it is shown already), without moving
-    /// or resizing it.
+    /// or resizing it, and without re-creating its native window (a picture drawn into it by the
+    /// media engine stays).
     virtual void SetTopmost(QWidget* window);
     virtual QWidget* GetFocus();
 };
+
+/// The Japanese interface font (IPAGothic) for every window and dialog, whatever the locale:
+/// under a non-Japanese locale the desktop's default would be a Latin font with other widths.
+/// False when the font is not installed (the default stays).
+bool useInterfaceFont();
 
 /// Twips ↔ pixels at the screen's logical DPI (1440 twips per inch).
 int twipsToPixelsX(int twips);

@@ -126,15 +126,20 @@ void main0::SizeVideoWindow(std::int32_t& error) {
     QString reply;
     error = commands_->mciSendString(
         QStringLiteral("open \"") + MMC->FileName() + QStringLiteral("\" Alias Open_Avi"), reply);
+    // The alias is closed on every way out: left open, it would make every later video fail.
+    const auto closeAlias = [&] {
+        QString ignored;
+        commands_->mciSendString(QStringLiteral("close Open_Avi"), ignored);
+    };
     error = commands_->mciSendString(QStringLiteral("where Open_Avi source"), reply);
     int r[4] = {0, 0, 0, 0};
     if (!readSourceRect(reply, r))
-        return;
+        return closeAlias();
     // Half a pixel goes to the even neighbour.
     const double w = std::nearbyint((r[2] - r[0]) * M.AviSize);
     const double h = std::nearbyint((r[3] - r[1]) * M.AviSize);
     if (w < 0 || h < 0 || w > 32767 || h > 32767)
-        return;
+        return closeAlias();
     const int W = static_cast<int>(w);
     const int H = static_cast<int>(h);
     video->setPictureSize(W, H);

@@ -27,6 +27,8 @@ QString numberWithSign(std::int32_t n) {
 } // namespace
 
 void main0::OpenItem() {
+    if (shutDown_)
+        return; // the player is ending: nothing opens any more
     // First phase: which item, and its path in the status bar.
     ListBox* list = activeList();
     const int index = list->ListIndex();
@@ -103,6 +105,8 @@ void main0::OpenItem() {
 }
 
 void main0::AdvanceItem() {
+    if (shutDown_)
+        return;
     M.AutoNext = True;
     if (advanceDepth_ > 0) {
         // A failure while the advance opens its item: one more step, taken by the advance
@@ -128,6 +132,7 @@ void main0::AdvanceItem() {
 void main0::MMC_PrevClick(bool& Cancel) {
     Cancel = true;
     failuresInRow_ = 0;
+    ++userActions_;
     ListBox* list = activeList();
     const int count = list->ListCount();
     const int selected = list->ListIndex();
@@ -150,6 +155,7 @@ void main0::MMC_PrevClick(bool& Cancel) {
 void main0::MMC_NextClick(bool& Cancel) {
     Cancel = true;
     failuresInRow_ = 0;
+    ++userActions_;
     AdvanceItem();
 }
 
@@ -158,9 +164,10 @@ void main0::MMC_Done(std::int16_t NotifyCode) {
         AdvanceItem();
     } else if (NotifyCode == 2 || NotifyCode == 4) {
         return;
-    } else if (isContentError(MMC->Error())) {
-        // The item's own data failed part way (a damaged file): reported and skipped like a file
-        // that cannot be opened, so that one bad file does not end unattended play.
+    } else if (isContentError(MMC->Error()) || MMC->StartFailed()) {
+        // The item's own data failed part way (a damaged file), or its start failed once the
+        // initial MIDI file ahead of it had ended: reported and skipped like a file that cannot
+        // be opened or played, so that one bad file does not end unattended play.
         ReportMediaError(MMC->Error());
     } else {
         M.svc.prompter->MsgBox(QStringLiteral("コマンドの実行中にエラーが発生しました。停止します。"),
@@ -171,6 +178,8 @@ void main0::MMC_Done(std::int16_t NotifyCode) {
 
 void main0::PlayItem() {
     QCoreApplication::processEvents();
+    if (shutDown_)
+        return;
     if (MMC->Mode() == ModePaused) {
         MMC->setCommand(QStringLiteral("Play"));
         if (MMC->Error() != 0)
@@ -192,8 +201,12 @@ void main0::PlayItem() {
             M.svc.windows->SetForegroundWindow(M.PrevWindow);
             break;
         case 2:
-            if (video)
+            // The picture comes to the front as the active window: focus given to a widget of
+            // a window that is not active would stay behind the main window.
+            if (video) {
+                M.svc.windows->SetForegroundWindow(ForegroundHandle{video, 0});
                 video->Pic1->setFocus();
+            }
             EventWait(50);
             break;
         case 3:
@@ -233,11 +246,13 @@ void main0::CloseItem() {
 void main0::MMC_PlayClick(bool& Cancel) {
     Cancel = true;
     failuresInRow_ = 0;
+    ++userActions_;
     PlayItem();
 }
 
 void main0::MMC_StopClick(bool& Cancel) {
     Cancel = true;
+    ++userActions_;
     CloseItem();
 }
 
@@ -252,8 +267,13 @@ void main0::MMC_StatusUpdate() {
 }
 
 void main0::ReportMediaError(std::int32_t error) {
+    if (shutDown_)
+        return;
     QString text;
     const int known = mciGetErrorString(error, text);
+    // The box runs events: the user may stop, skip or quit while it is up. Then the user (or the
+    // shut-down) has taken over and the skip does not go on behind the box.
+    const quint64 actionsBefore = userActions_;
     if (M.PlayErr != 2) {
         if (known == 1)
             M.svc.prompter->MsgBox(text + QStringLiteral(" (") + numberWithSign(error) + QLatin1Char(')'),
@@ -261,6 +281,8 @@ void main0::ReportMediaError(std::int32_t error) {
         else
             M.svc.prompter->MsgBox(QStringLiteral("原因不明のエラーです。CODE=") + numberWithSign(error),
                                    MsgIcon::Exclamation, M.AppTitle);
+        if (shutDown_ || userActions_ != actionsBefore)
+            return;
     }
     CloseItem();
     // When every entry of the list has failed one after another, stop instead of going round

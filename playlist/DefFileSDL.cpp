@@ -34,7 +34,7 @@ DefFileSDL::DefFileSDL(MAIN& m, QWidget* parent)
     setWindowTitle(QStringLiteral("連続再生ﾌｧｲﾙの作成"));
     setWindowIcon(appIcon());
     setFixedSize(twipsToPixelsX(8985), twipsToPixelsY(5700));
-    const DriveMap* drives = M.svc.drives;
+    DriveMap* drives = M.svc.drives;
 
     DefFlieDL = place(new QLabel(QStringLiteral("Drive"), this), "DefFlieDL", twipsRect(120, 120, 1935, 255));
     DefFileDrive1 = place(new DriveListBox(drives, this), "DefFileDrive1", twipsRect(120, 480, 2535, 315));
@@ -116,11 +116,26 @@ void DefFileSDL::Form_Load() {
 
 void DefFileSDL::DefFileDrive1_Change() {
     if (!DefFileDir1->setDrive(DefFileDrive1->DriveLetter())) {
+        if (recoveringDrive_) {
+            // The drive to go back to has gone as well: C: is always there.
+            if (DefFileDrive1->DriveLetter() != QLatin1Char('C'))
+                DefFileDrive1->setDrive(QLatin1Char('C'));
+            return;
+        }
         M.svc.prompter->MsgBox(QStringLiteral("ドライブの準備ができていません (") + DefFileDrive1->Drive() +
                                    QLatin1Char(')'),
                                MsgIcon::Exclamation, M.AppTitle);
-        DefFileDrive1->setDrive(DefLastDrive.isEmpty() ? QChar(QLatin1Char('C'))
-                                                       : DefLastDrive.at(0).toUpper());
+        QChar back = DefLastDrive.isEmpty() ? QChar(QLatin1Char('C')) : DefLastDrive.at(0).toUpper();
+        if (!M.svc.drives->isReady(back))
+            back = QLatin1Char('C');
+        recoveringDrive_ = true;
+        if (DefFileDrive1->DriveLetter() != back)
+            DefFileDrive1->setDrive(back);
+        else
+            DefFileDrive1_Change();
+        if (DefFileDrive1->DriveLetter() != back && back != QLatin1Char('C'))
+            DefFileDrive1->setDrive(QLatin1Char('C'));
+        recoveringDrive_ = false;
         return;
     }
     DefFileDir1_Change(); // the folder list may not have changed its path, the file list follows anyway
@@ -151,8 +166,8 @@ void DefFileSDL::DefFileList1_DblClick() {
     }
     DefFileName->setText(name);
     QStringList entries;
-    if (ReadRz0File(M.svc.drives->toHost(full), entries, ListBox::MaxCount - DefFileList2->ListCount()) ==
-        Rz0Result::OpenFailed) {
+    if (ReadRz0File(M.svc.drives->toHost(full), entries, ListBox::MaxCount - DefFileList2->ListCount()) !=
+        Rz0Result::Opened) {
         M.svc.prompter->MsgBox(QStringLiteral("読み込みできません"), MsgIcon::Exclamation, M.AppTitle);
         return;
     }

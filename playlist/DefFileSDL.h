@@ -79,8 +79,10 @@ private:
     MAIN& M;
     // A search ends early when the dialog is hidden or the type filter changes under it.
     bool searchCancelled_ = false;
+    bool recoveringDrive_ = false; // going back to a drive that works after "not ready"
     int searchFilter_ = 0;
-    std::unordered_set<FileId> visited_; // folders already searched: links never loop
+    std::unordered_set<FileId> visited_;              // folders already searched: links never loop
+    std::unordered_set<std::uint64_t> pseudoDevices_; // never searched
 };
 
 } // namespace zypo

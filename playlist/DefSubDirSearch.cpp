@@ -22,6 +22,7 @@ void DefFileSDL::DefFileSub_Click() {
     searchCancelled_ = false;
     searchFilter_ = DefCombo->currentIndex();
     visited_.clear();
+    pseudoDevices_ = pseudoFileSystemDevices();
     setCursor(Qt::WaitCursor);
     DefFileList1->Refresh();
     DefFileMove_Click();
@@ -50,7 +51,7 @@ void DefFileSDL::DefSubDirSearch(const QString& folder) {
     QStringList names;
     // Only folders are asked for: the listing tells them apart without a look at each file.
     const QStringList entries =
-        QDir(host).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name | QDir::IgnoreCase);
+        QDir(host).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QString& name : entries) {
         if (name.toLower() == QLatin1String("pagefile.sys"))
             continue; // never examined
@@ -64,9 +65,10 @@ void DefFileSDL::DefSubDirSearch(const QString& folder) {
             return;
         }
         const QString sub = folder + name;
-        // A link back up the tree (or to a folder searched already) is not entered again.
-        const auto id = fileId(M.svc.drives->toHost(sub));
-        if (!id || visited_.contains(*id))
+        // A link back up the tree (or to a folder searched already) is not entered again, nor
+        // anything that is no folder, nor the kernel's pseudo file systems (/proc, /sys, /dev).
+        const auto id = folderId(M.svc.drives->toHost(sub));
+        if (!id || visited_.contains(*id) || pseudoDevices_.contains(id->device))
             continue;
         visited_.insert(*id);
         DefFileList1->setPath(sub);

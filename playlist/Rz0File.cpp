@@ -7,25 +7,63 @@
 
 namespace zypo {
 
-QStringList parseRz0(const QByteArray& bytes, int maxEntries) {
-    QStringList entries;
-    const char* p = bytes.constData();
-    const qsizetype n = bytes.size();
-    qsizetype start = 0;
-    qsizetype i = 0;
-    while (i < n && entries.size() < maxEntries) {
-        if (p[i] == '\r') {
-            entries.append(Cp932::decode(QByteArray(p + start, i - start)));
-            ++i;
-            if (i < n && p[i] == '\n')
-                ++i;
-            start = i;
-        } else {
-            ++i;
+namespace {
+
+/// Splits bytes into entries as they arrive: CR LF or a lone CR ends a line.
+class Rz0Lines {
+public:
+    Rz0Lines(QStringList& out, int maxEntries) : out_(out), max_(maxEntries) {}
+    bool full() const { return out_.size() >= max_; }
+    bool broken() const { return tooLong_; }
+
+    void feed(const char* p, qsizetype n) {
+        for (qsizetype i = 0; i < n && !full() && !tooLong_; ++i) {
+            const char c = p[i];
+            if (afterCr_) {
+                afterCr_ = false;
+                if (c == '\n')
+                    continue;
+            }
+            if (c == '\r') {
+                out_.append(Cp932::decode(line_));
+                line_.clear();
+                afterCr_ = true;
+                pending_ = false;
+                continue;
+            }
+            if (line_.size() >= Rz0MaxLineBytes) {
+                tooLong_ = true;
+                return;
+            }
+            line_.append(c);
+            pending_ = true;
         }
     }
-    if (start < n && entries.size() < maxEntries)
-        entries.append(Cp932::decode(QByteArray(p + start, n - start)));
+    /// The last line, when it has no terminator.
+    void finish() {
+        if (pending_ && !full() && !tooLong_)
+            out_.append(Cp932::decode(line_));
+        pending_ = false;
+    }
+
+private:
+    QStringList& out_;
+    int max_;
+    QByteArray line_;
+    bool afterCr_ = false;
+    bool pending_ = false;
+    bool tooLong_ = false;
+};
+
+} // namespace
+
+std::optional<QStringList> parseRz0(const QByteArray& bytes, int maxEntries) {
+    QStringList entries;
+    Rz0Lines lines(entries, maxEntries);
+    lines.feed(bytes.constData(), bytes.size());
+    lines.finish();
+    if (lines.broken())
+        return std::nullopt;
     return entries;
 }
 
@@ -42,17 +80,24 @@ Rz0Result ReadRz0File(const QString& hostPath, QStringList& entries, int maxEntr
     QFile file(hostPath);
     if (hostPath.isEmpty() || !file.open(QIODevice::ReadOnly))
         return Rz0Result::OpenFailed;
-    // A read failure part way ends the reading like the end of the file.
-    QByteArray bytes;
+    // Far more than a full list of the longest lines: not a playlist, whatever its start says.
+    if (file.size() > static_cast<qint64>(Rz0MaxEntries) * Rz0MaxLineBytes)
+        return Rz0Result::NotAPlaylist;
+    const int room = std::max<int>(0, maxEntries - static_cast<int>(entries.size()));
+    QStringList read;
+    Rz0Lines lines(read, room);
     char buf[65536];
-    for (;;) {
+    // A read failure part way ends the reading like the end of the file.
+    while (!lines.full() && !lines.broken()) {
         const qint64 got = file.read(buf, sizeof buf);
         if (got <= 0)
             break;
-        bytes.append(buf, got);
+        lines.feed(buf, got);
     }
-    const int room = std::max<int>(0, maxEntries - static_cast<int>(entries.size()));
-    entries += parseRz0(bytes, room);
+    lines.finish();
+    if (lines.broken())
+        return Rz0Result::NotAPlaylist;
+    entries += read;
     return Rz0Result::Opened;
 }
 

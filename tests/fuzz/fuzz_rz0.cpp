@@ -6,7 +6,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const QStringList entries = zypo::parseRz0(bytes);
+    const std::optional<QStringList> read = zypo::parseRz0(bytes);
+    if (!read) {
+        // Only a line longer than any path makes bytes no playlist.
+        if (bytes.size() <= zypo::Rz0MaxLineBytes)
+            std::abort();
+        return 0;
+    }
+    const QStringList& entries = *read;
     if (entries.size() > zypo::Rz0MaxEntries)
         std::abort();
     const QByteArray again = zypo::formatRz0(entries);
