@@ -14,6 +14,11 @@ int ScriptedDevice::open(const QString& hostPath) {
     path_ = hostPath;
     media_ = backend_->mediaFor(hostPath);
     backend_->log << QStringLiteral("open ") + hostPath;
+    if (media_.secondOpenError != 0) {
+        for (const auto& d : backend_->devices)
+            if (d && d != this && !d->isClosed() && d->hostPath() == hostPath)
+                return media_.secondOpenError;
+    }
     return media_.openError;
 }
 

@@ -18,6 +18,9 @@ struct ScriptedMedia {
     int playError = 0;
     bool video = false;
     QSize size{320, 240};
+    /// A second instance of the file, opened while one is open, fails with this number (a
+    /// device that cannot be shared); 0: it opens.
+    int secondOpenError = 0;
 };
 
 class ScriptedBackend;

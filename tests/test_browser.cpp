@@ -1,10 +1,12 @@
 // The main window's browser: type filter, drives, folders, file list clicks and keys, help.
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QPushButton>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QUrl>
 
@@ -197,8 +199,14 @@ TEST(Menus, OptionGroupsKeepOneCheckMark) {
     w.MenuSetti31_Click(9);
     EXPECT_EQ(p.M->PlayWindow, 3);
     EXPECT_TRUE(w.MenuSetti31[3]->isChecked());
-    w.MenuSetti31_Click(3); // the item already checked: nothing changes
+    // The item already checked, chosen from the menu: the action's own toggle must not take
+    // the mark away.
+    w.MenuSetti31[3]->trigger();
     EXPECT_TRUE(w.MenuSetti31[3]->isChecked());
+    EXPECT_EQ(p.M->PlayWindow, 3);
+    w.MenuBairitu1[1]->trigger();
+    EXPECT_TRUE(w.MenuBairitu1[1]->isChecked());
+    EXPECT_EQ(p.M->AviSize, 0.5);
     EXPECT_FALSE(w.MenuSetti31[1]->isChecked());
     // Clicking the menu item itself runs the same operation.
     w.MenuSetti21[2]->trigger();
@@ -207,6 +215,120 @@ TEST(Menus, OptionGroupsKeepOneCheckMark) {
     EXPECT_FALSE(w.MenuSetti21[1]->isChecked());
     EXPECT_EQ(w.MenuFile1[1]->text(), QStringLiteral("連続再生ﾌｧｲﾙの作成(&R)"));
     EXPECT_EQ(w.MenuBairitu1[5]->text(), QStringLiteral("2.5倍"));
+}
+
+TEST_F(Browser, KeyboardFocusEnteringTheListsSelectsNothing) {
+    p.w->show();
+    p.w->main0List2->AddItems({QStringLiteral("C:\\m\\b.wav")});
+    for (ListBox* list : {static_cast<ListBox*>(p.w->main0Flist), p.w->main0List2}) {
+        QFocusEvent tabIn(QEvent::FocusIn, Qt::TabFocusReason);
+        QApplication::sendEvent(list, &tabIn);
+        EXPECT_EQ(list->ListIndex(), -1) << list->objectName().toStdString();
+    }
+    EXPECT_EQ(p.w->MMC->Mode(), ModeNotOpen);
+    EXPECT_TRUE(p.media.log.isEmpty());
+    // An arrow key after that chooses the first entry, as a click would.
+    QTest::keyClick(p.w->main0Flist, Qt::Key_Down);
+    EXPECT_EQ(p.w->main0Flist->ListIndex(), 0);
+    EXPECT_EQ(p.playing(), p.host(QStringLiteral("m/a.mid")));
+}
+
+TEST(BrowserDrives, WhenTheDriveToGoBackToHasGoneTooTheBrowserGoesToC) {
+    Player p;
+    p.addMedia(QStringLiteral("m/a.wav"));
+    const QString stick = p.tmp.filePath(QStringLiteral("stick"));
+    QDir().mkpath(stick);
+    p.drives = DriveMap({{QLatin1Char('C'), p.host(QString())},
+                         {QLatin1Char('D'), stick},
+                         {QLatin1Char('E'), p.tmp.filePath(QStringLiteral("nodisc"))}});
+    p.start(QStringLiteral("m"));
+    p.w->main0Drive->setDrive(QLatin1Char('D'));
+    ASSERT_EQ(p.w->LastDrive.at(0), QLatin1Char('d'));
+    QDir(stick).removeRecursively(); // the stick is pulled while it is browsed
+    // Guard against the endless message: give the drive back after a few boxes.
+    p.prompter.whileShown = [&](const Message&) {
+        if (p.prompter.messages.size() == 5)
+            QDir().mkpath(stick);
+    };
+    p.w->main0Drive->setDrive(QLatin1Char('E'));
+    EXPECT_EQ(p.prompter.messages.size(), 1);
+    EXPECT_EQ(p.w->main0Drive->DriveLetter(), QLatin1Char('C'));
+    EXPECT_EQ(p.w->main0Dir->Path().left(3), QStringLiteral("C:\\"));
+    EXPECT_EQ(p.w->LastDrive.at(0), QLatin1Char('c'));
+}
+
+TEST(BrowserDrives, TheDriveListFollowsVolumesMountedAfterStartAndKeepsTheirLetters) {
+    Player p;
+    p.addMedia(QStringLiteral("m/a.wav"));
+    const QString one = p.tmp.filePath(QStringLiteral("vol/one"));
+    const QString two = p.tmp.filePath(QStringLiteral("vol/two"));
+    QDir().mkpath(one);
+    QDir().mkpath(two);
+    QStringList mounted;
+    p.drives.setVolumeSource([&] { return mounted; });
+    p.start(QStringLiteral("m"));
+    auto letters = [&] {
+        QString out;
+        for (int i = 0; i < p.w->main0Drive->count(); ++i)
+            out += p.w->main0Drive->itemData(i).toString();
+        return out;
+    };
+    EXPECT_EQ(letters(), QStringLiteral("C"));
+    mounted = {one};
+    p.w->main0Drive->showPopup(); // the list is read again when it drops down
+    p.w->main0Drive->hidePopup();
+    EXPECT_EQ(letters(), QStringLiteral("CD"));
+    EXPECT_EQ(p.drives.hostRoot(QLatin1Char('D')), one);
+    mounted = {two};
+    p.w->main0Drive->showPopup();
+    p.w->main0Drive->hidePopup();
+    EXPECT_EQ(letters(), QStringLiteral("CE")); // D: stays one's letter for the run
+    mounted = {two, one};
+    p.w->main0Drive->showPopup();
+    p.w->main0Drive->hidePopup();
+    EXPECT_EQ(letters(), QStringLiteral("CDE"));
+    EXPECT_EQ(p.drives.hostRoot(QLatin1Char('D')), one);
+    // The drive shown goes away: the browser follows to C:.
+    p.w->main0Drive->setDrive(QLatin1Char('E'));
+    ASSERT_EQ(p.w->main0Dir->Path(), QStringLiteral("E:\\"));
+    mounted = {one};
+    p.w->main0Drive->showPopup();
+    p.w->main0Drive->hidePopup();
+    EXPECT_EQ(p.w->main0Drive->DriveLetter(), QLatin1Char('C'));
+    EXPECT_EQ(p.w->main0Dir->Path().left(2), QStringLiteral("C:"));
+    EXPECT_TRUE(p.prompter.messages.isEmpty());
+}
+
+TEST(Menus, F1OpensTheHelpFileNamedAtStartUp) {
+    Player p;
+    p.mkdir(QStringLiteral("first"));
+    p.mkdir(QStringLiteral("second"));
+    p.start(QStringLiteral("first"));
+    p.w->show();
+    QApplication::setActiveWindow(p.w.get());
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    QDir::setCurrent(p.host(QStringLiteral("second")));
+    QTest::keyClick(p.w.get(), Qt::Key_F1);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    ASSERT_EQ(catcher.urls.size(), 1);
+    EXPECT_EQ(catcher.urls[0].toLocalFile(), p.host(QStringLiteral("first/ZYPOHLP.HLP")));
+}
+
+TEST(Menus, TheInterfaceFontIsTheJapaneseOneWhateverTheLocale) {
+    const QFont before = QApplication::font();
+    ASSERT_TRUE(useInterfaceFont()) << "IPAGothic is installed by the set-up";
+    EXPECT_EQ(QApplication::font().family(), QStringLiteral("IPAGothic"));
+    Player p;
+    p.start();
+    // The longest filter text fits the type filter's box.
+    const QFontMetrics fm(p.w->main0Combo->font());
+    QStyleOptionComboBox opt;
+    opt.initFrom(p.w->main0Combo);
+    const QRect text = p.w->main0Combo->style()->subControlRect(
+        QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, p.w->main0Combo);
+    EXPECT_LE(fm.horizontalAdvance(QStringLiteral("(*.mid&*.wav&*.avi)")), text.width());
+    QApplication::setFont(before);
 }
 
 #include "test_browser.moc"

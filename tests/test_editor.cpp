@@ -1,5 +1,6 @@
 // The playlist editor and its recursive search.
 #include "TestSupport.h"
+#include "platform/FileId.h"
 #include "playlist/DefFileSDL.h"
 #include "playlist/Rz0File.h"
 
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace zypo;
@@ -196,7 +198,7 @@ TEST_F(Editor, SelectAllOnAnEmptyFolder) {
 
 TEST_F(Editor, SearchOrderIsDepthFirstEachFolderBeforeItsSubfolders) {
     for (const char* f : {"top/a.mid", "top/b.wav", "top/S1/c.avi", "top/S1/T/d.mid", "top/S2/e.wav",
-                          "top/S2/note.txt", "top/.hid/h.mid", "top/pagefile.sys"})
+                          "top/S2/note.txt", "top/.hid/h.mid", "top/pagefile.sys", "top/PageFile.Sys/p.mid"})
         p.addMedia(QString::fromLatin1(f));
     browse(QStringLiteral("C:\\top"));
     ed->DefFileSub->click();
@@ -251,6 +253,48 @@ TEST_F(Editor, ALinkBackUpTheTreeIsNotFollowed) {
     browse(QStringLiteral("C:\\loop"));
     ed->DefFileSub->click();
     EXPECT_EQ(saveList(), QStringList({"C:\\loop\\a.mid", "C:\\loop\\in\\b.mid"}));
+}
+
+TEST_F(Editor, OnlyFoldersAreEnteredAndNeverThePseudoFileSystems) {
+    p.addMedia(QStringLiteral("t/a.mid"));
+    p.addMedia(QStringLiteral("t/real/b.mid"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(p.host(QStringLiteral("t/pipe"))).constData(), 0600), 0);
+    browse(QStringLiteral("C:\\t"));
+    ed->DefFileSub->click();
+    EXPECT_EQ(saveList(), QStringList({"C:\\t\\a.mid", "C:\\t\\real\\b.mid"}));
+    EXPECT_FALSE(folderId(p.host(QStringLiteral("t/pipe"))).has_value());
+    EXPECT_TRUE(folderId(p.host(QStringLiteral("t/real"))).has_value());
+    // /proc, /sys and /dev are the kernel's, and known as such from the mount table.
+    const auto pseudo = pseudoFileSystemDevices();
+    for (const char* path : {"/proc", "/sys", "/dev"}) {
+        const auto id = folderId(QString::fromLatin1(path));
+        ASSERT_TRUE(id.has_value()) << path;
+        EXPECT_TRUE(pseudo.contains(id->device)) << path;
+    }
+    EXPECT_FALSE(pseudo.contains(folderId(p.host(QStringLiteral("t")))->device));
+}
+
+TEST(EditorDrives, WhenTheDriveToGoBackToHasGoneTooTheEditorGoesToC) {
+    Player p;
+    const QString stick = p.tmp.filePath(QStringLiteral("stick"));
+    QDir().mkpath(stick);
+    p.drives = DriveMap({{QLatin1Char('C'), p.host(QString())},
+                         {QLatin1Char('D'), stick},
+                         {QLatin1Char('E'), p.tmp.filePath(QStringLiteral("nodisc"))}});
+    p.mkdir(QStringLiteral("save"));
+    p.start(QStringLiteral("save"));
+    DefFileSDL ed(*p.M);
+    ed.DefFileDrive1->setDrive(QLatin1Char('D'));
+    ASSERT_EQ(ed.DefLastDrive.at(0), QLatin1Char('d'));
+    QDir(stick).removeRecursively();
+    p.prompter.whileShown = [&](const Message&) {
+        if (p.prompter.messages.size() == 5)
+            QDir().mkpath(stick); // ends the endless message if it comes back
+    };
+    ed.DefFileDrive1->setDrive(QLatin1Char('E'));
+    EXPECT_EQ(p.prompter.messages.size(), 1);
+    EXPECT_EQ(ed.DefFileDrive1->DriveLetter(), QLatin1Char('C'));
+    EXPECT_EQ(ed.DefFileDir1->Path().left(2), QStringLiteral("C:"));
 }
 
 TEST_F(Editor, AnUnreadableFolderIsPassedOver) {

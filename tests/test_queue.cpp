@@ -162,6 +162,24 @@ TEST_F(Queue, APlaylistThatCannotBeOpenedLeavesTheQueueEmptyWithAMessage) {
     EXPECT_EQ(p.prompter.messages[0].text, QStringLiteral("読み込みできません"));
 }
 
+TEST_F(Queue, AFileWithALineLongerThanAnyPathIsNoPlaylist) {
+    expand(QStringLiteral("FOUR.RZ0"));
+    ASSERT_EQ(queue().size(), 4);
+    // A line of exactly the limit is still an entry; one byte more and the file is no playlist.
+    writePlaylist(QStringLiteral("lists/EDGE.RZ0"), QByteArray(Rz0MaxLineBytes, 'x') + "\r\nC:\\a\r\n");
+    expand(QStringLiteral("EDGE.RZ0"));
+    EXPECT_EQ(queue().size(), 2);
+    EXPECT_TRUE(p.prompter.messages.isEmpty());
+    // 3 MB without a line break, named like a playlist: a message and the queue left empty.
+    writePlaylist(QStringLiteral("lists/movie.rz0"),
+                  QByteArray("C:\\media\\1.wav\r\n") + QByteArray(3 * 1024 * 1024, 'Z'));
+    expand(QStringLiteral("movie.rz0"));
+    EXPECT_TRUE(queue().isEmpty());
+    ASSERT_EQ(p.prompter.messages.size(), 1);
+    EXPECT_EQ(p.prompter.messages[0].text, QStringLiteral("読み込みできません"));
+    EXPECT_FALSE(p.w->main0List2->isHidden());
+}
+
 TEST_F(Queue, ExpandWithNoFileSelectedDoesNothingMore) {
     p.w->main0Flist->setCurrentRow(-1);
     p.w->C1_Click();

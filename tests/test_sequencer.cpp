@@ -2,6 +2,10 @@
 // buttons, the initial MIDI pre-play and the skipping of items that fail.
 #include "TestSupport.h"
 #include "platform/MediaErrors.h"
+#include "playback/MVIDEO.h"
+
+#include <QApplication>
+#include <QTimer>
 
 using namespace zypo;
 using namespace zypo::test;
@@ -333,4 +337,115 @@ TEST_F(ThreeItems, AFileDamagedPartWayIsReportedAndSkippedNotStopped) {
     EXPECT_TRUE(p.prompter.messages[0].text.endsWith(QStringLiteral(" ( 296)")));
     EXPECT_EQ(p.playing(), b);
     EXPECT_TRUE(p.device()->isPlaying());
+}
+
+// ---- An error box runs events: what the user and the shut-down do meanwhile -------------------
+
+TEST_F(ThreeItems, ShutDownWhileAnErrorBoxIsUpEndsTheSkip) {
+    for (const QString& f : {a, b, c})
+        p.media.media[f].openError = mcierr::InvalidFile;
+    p.prompter.whileShown = [this](const Message&) {
+        if (p.prompter.messages.size() == 1)
+            p.w->close(); // the close box, 終了(&E) or SIGTERM while the first box is up
+    };
+    select(0);
+    pump();
+    EXPECT_EQ(p.prompter.messages.size(), 1);
+    // Nothing was opened after the shut-down: the first failed open is the last open.
+    EXPECT_EQ(p.media.log.filter(QStringLiteral("open ")), QStringList({QStringLiteral("open ") + a}));
+    EXPECT_EQ(p.w->MMC->Mode(), ModeNotOpen);
+}
+
+TEST_F(ThreeItems, StopWhileAnErrorBoxIsUpEndsTheSkipNextGoesOnOnce) {
+    p.media.media[b].playError = mcierr::InvalidFile;
+    p.prompter.whileShown = [this](const Message&) { p.w->MMC->clickStop(); };
+    select(0);
+    press(&MMControl::clickPlay);
+    p.finishItem(); // b opens, its play fails: box, and the user presses Stop
+    ASSERT_EQ(p.prompter.messages.size(), 1);
+    EXPECT_EQ(p.w->MMC->Mode(), ModeNotOpen);
+    EXPECT_EQ(p.selected(), 1); // the skip did not move on to c
+
+    p.prompter.messages.clear();
+    p.prompter.whileShown = [this](const Message&) { p.w->MMC->clickNext(); };
+    select(0);
+    press(&MMControl::clickPlay);
+    p.finishItem();
+    ASSERT_EQ(p.prompter.messages.size(), 1);
+    // Next inside the box moved on by one entry, and the skip added no step of its own.
+    EXPECT_EQ(p.playing(), c);
+    EXPECT_TRUE(p.device()->isPlaying());
+}
+
+TEST_F(ThreeItems, TransportNotificationsInsideCloseItemAndPlayItemAreHandled) {
+    // The user clicks another entry while the old item's end is still queued: CloseItem runs
+    // events, and the closed item's end must not advance.
+    select(0);
+    press(&MMControl::clickPlay);
+    p.device()->finish();
+    select(1);
+    pump();
+    EXPECT_EQ(p.playing(), b);
+    EXPECT_EQ(p.selected(), 1);
+    EXPECT_FALSE(p.device()->isPlaying());
+    // Play pressed while b's end is queued: PlayItem runs events first, the end advances to c
+    // and starts it there, and the Play that follows does not start anything a second time.
+    press(&MMControl::clickPlay);
+    p.device()->finish();
+    p.media.log.clear();
+    press(&MMControl::clickPlay);
+    pump();
+    EXPECT_EQ(p.playing(), c);
+    EXPECT_EQ(p.selected(), 2);
+    EXPECT_TRUE(p.device()->isPlaying());
+    EXPECT_EQ(p.media.log.filter(QStringLiteral("play ")), QStringList({QStringLiteral("play ") + c}));
+}
+
+namespace {
+/// Runs an action from the event loop as soon as a window of the given name is shown.
+struct OnShow : QObject {
+    OnShow(QString name, std::function<void()> action) : name_(std::move(name)), action_(std::move(action)) {
+        qApp->installEventFilter(this);
+    }
+    ~OnShow() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Show && o->objectName() == name_ && action_) {
+            QTimer::singleShot(0, qApp, action_);
+            action_ = nullptr;
+        }
+        return false;
+    }
+    QString name_;
+    std::function<void()> action_;
+};
+} // namespace
+
+TEST_F(ThreeItems, AStopClickedDuringTheVideoOpensEventWaitIsHandledThere) {
+    p.media.media[b].video = true;
+    // EventWait(50) after the video window is shown runs the click: the item and its window
+    // close inside OpenItem, which must carry on without touching them.
+    OnShow stop(QStringLiteral("MVIDEO"), [this] { p.w->MMC->clickStop(); });
+    select(1);
+    EXPECT_EQ(stop.action_, nullptr); // the window was shown
+    pump();
+    EXPECT_EQ(p.w->MMC->Mode(), ModeNotOpen);
+    EXPECT_TRUE(p.w->existingVideoWindow() == nullptr || p.w->existingVideoWindow()->isUnloaded());
+    EXPECT_TRUE(p.prompter.messages.isEmpty());
+}
+
+TEST_F(PrePlay, AHeldStartThatFailsAfterTheInitialFileIsReportedAndSkipped) {
+    p.M->IniMidFile = QStringLiteral("C:\\init\\GMRESET.MID");
+    p.media.media[p.host(QStringLiteral("m/song.mid"))].playError = mcierr::WaveOutputsUnsuitable;
+    p.w->main0Flist->setListIndex(indexOf(QStringLiteral("song.mid")));
+    p.w->MMC->clickPlay();
+    ScriptedDevice* initDev = p.media.deviceFor(init);
+    ASSERT_NE(initDev, nullptr);
+    initDev->finish();
+    pump();
+    ASSERT_GE(p.prompter.messages.size(), 1);
+    EXPECT_TRUE(p.prompter.messages[0].text.endsWith(QStringLiteral(" ( 324)")))
+        << p.prompter.messages[0].text.toStdString();
+    EXPECT_NE(p.prompter.messages[0].text,
+              QStringLiteral("コマンドの実行中にエラーが発生しました。停止します。"));
+    EXPECT_EQ(p.playing(), p.host(QStringLiteral("m/song.midi"))); // skipped to the next entry
 }

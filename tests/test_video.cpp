@@ -4,6 +4,10 @@
 #include "platform/MediaErrors.h"
 #include "playback/MVIDEO.h"
 
+#include <QApplication>
+#include <QEvent>
+#include <QTimer>
+
 using namespace zypo;
 using namespace zypo::test;
 
@@ -83,15 +87,31 @@ TEST_F(Video, ChangingTheMagnificationLeavesAShownVideoAlone) {
     EXPECT_EQ(v->Pic1->size(), QSize(320, 240));
 }
 
+namespace {
+/// Notes the transport's mode at the moment a window gets its close event.
+struct ModeAtClose : QObject {
+    explicit ModeAtClose(MMControl* t) : transport(t) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Close)
+            mode = transport->Mode();
+        return false;
+    }
+    MMControl* transport;
+    std::int32_t mode = 0;
+};
+} // namespace
+
 TEST_F(Video, CloseItemUnloadsTheWindowBeforeClosingTheTransport) {
     QPointer<MVIDEO> v = openClip();
     ASSERT_NE(v, nullptr);
     v->move(30, 20);
-    p.w->MMC->clearCommandLog();
+    ModeAtClose probe(p.w->MMC);
+    v->installEventFilter(&probe);
     p.w->MMC->clickStop();
+    // The item was still open when the window closed: the window went first.
+    EXPECT_EQ(probe.mode, ModeStopped);
     EXPECT_TRUE(!v || v->isUnloaded()); // unloaded, and deleted once events run
-    // The window's own unload closed the transport first; CloseItem's "Close" follows.
-    EXPECT_EQ(p.w->MMC->commandLog(), QStringList({"Close", "Close"}));
+    EXPECT_EQ(p.w->MMC->Mode(), ModeNotOpen);
     EXPECT_EQ(p.M->VideoLeft, 450);
     EXPECT_EQ(p.M->VideoTop, 300);
     EXPECT_EQ(p.M->VideoCloseRestore, True);
@@ -146,11 +166,34 @@ TEST_F(Video, ScreenModeThreeMinimisesTheMainWindowAndKeepsTheVideoOnTop) {
 }
 
 TEST_F(Video, AFailedSourceQueryGivesAZeroPictureAndNoCrash) {
-    p.media.media[clip].size = QSize(0, 0);
+    // The alias cannot open a second instance of the clip: "where" fails and writes nothing.
+    p.media.media[clip].secondOpenError = mcierr::DeviceOpen;
     MVIDEO* v = openClip();
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->Pic1->size(), QSize(0, 0));
     EXPECT_EQ(p.playing(), clip);
+    EXPECT_EQ(p.media.log.filter(QStringLiteral("open ")).size(), 2); // the transport's and the alias's try
+    EXPECT_TRUE(p.prompter.messages.isEmpty());
+}
+
+TEST_F(Video, AClipThatCannotBeSizedLeavesNoAliasOpenForTheNextClip) {
+    const QString big = p.addMedia(QStringLiteral("v/big.avi"), {5000, 0, 0, true, QSize(20000, 20000)});
+    p.w->main0Flist->Refresh();
+    p.w->MenuBairitu1_Click(8);
+    p.w->main0Flist->setListIndex(0); // big.avi: ×4 does not fit, reported and skipped
+    ASSERT_EQ(p.prompter.messages.size(), 1);
+    p.prompter.messages.clear();
+    p.w->MenuBairitu1_Click(2);
+    p.w->main0Flist->setListIndex(1); // clip.avi
+    MVIDEO* v = p.w->existingVideoWindow();
+    ASSERT_NE(v, nullptr);
+    EXPECT_TRUE(p.prompter.messages.isEmpty());
+    EXPECT_EQ(v->Pic1->size(), QSize(320, 240));
+    int open = 0;
+    for (const auto& d : p.media.devices)
+        open += d && !d->isClosed();
+    EXPECT_EQ(open, 1); // only the transport's own instance
+    (void)big;
 }
 
 TEST_F(Video, AClipTooLargeForThePictureFailsTheOpenWithTheLastNumber) {
@@ -197,4 +240,39 @@ TEST(MediaCommands, TheFourCommandsAgainstTheScriptedDevices) {
               mcierr::NoClosingQuote);
     EXPECT_EQ(cmd.mciSendString(QStringLiteral("fly away"), reply), mcierr::UnrecognizedCommand);
     EXPECT_EQ(cmd.mciSendString(QString(), reply), mcierr::MissingCommandString);
+}
+
+TEST(MessageBoxes, ABoxNeverBelongsToTheVideoWindowThatPlaybackMayDelete) {
+    QWidget mainWindow;
+    mainWindow.show();
+    auto* video = new QWidget;
+    video->setObjectName(QStringLiteral("MVIDEO"));
+    video->show();
+    QApplication::setActiveWindow(video); // the failed item's picture window is in front
+    QtPrompter prompter;
+    prompter.setOwner(&mainWindow);
+    QWidget* parentSeen = nullptr;
+    bool closed = false;
+    // While the box is up the item is closed (Stop from the media keys): the video window goes.
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        parentSeen = box->parentWidget();
+        delete video;
+        box->close();
+        closed = true;
+    });
+    prompter.MsgBox(QStringLiteral("再生できません"), MsgIcon::Exclamation, QStringLiteral("ジポプレーヤー"));
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(parentSeen, &mainWindow);
+    // A hidden owner (the player ending) leaves the box on its own.
+    mainWindow.hide();
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        parentSeen = box->parentWidget();
+        box->close();
+    });
+    prompter.MsgBox(QStringLiteral("x"), MsgIcon::None, QStringLiteral("t"));
+    EXPECT_EQ(parentSeen, nullptr);
 }
