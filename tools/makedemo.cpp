@@ -2,6 +2,10 @@
 // a WAV of a few tones, a small AVI test pattern (uncompressed frames), and a playlist of them
 // (DEMO.RZ0, naming the files by their drive paths in the folder where they are written).
 //   makedemo OUTPUT-FOLDER
+// or one test item of a kind the desktop tests and benchmarks listen to:
+//   makedemo tone HZ MS FILE.wav        a steady sine tone
+//   makedemo note NOTE MS FILE.mid      one held organ note
+//   makedemo avi W H FRAMES HZ FILE.avi moving colour bars, 10 frames a second, with a tone
 #include "platform/DriveMap.h"
 #include "playlist/Rz0File.h"
 #include "tools/DemoMedia.h"
@@ -21,8 +25,21 @@ bool save(const QString& path, const QByteArray& bytes) {
 using namespace zypo::demo;
 
 int main(int argc, char** argv) {
+    const QString kind = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const auto num = [&](int i) { return QString::fromLocal8Bit(argv[i]).toDouble(); };
+    const auto file = [&](int i) { return QString::fromLocal8Bit(argv[i]); };
+    if (kind == QLatin1String("tone") && argc == 5)
+        return save(file(4), toneWav(num(2), static_cast<int>(num(3)))) ? 0 : 1;
+    if (kind == QLatin1String("note") && argc == 5)
+        return save(file(4), heldNoteMidi(static_cast<int>(num(2)), static_cast<int>(num(3)))) ? 0 : 1;
+    if (kind == QLatin1String("avi") && argc == 7)
+        return save(file(6), aviPattern(static_cast<int>(num(2)), static_cast<int>(num(3)),
+                                         static_cast<int>(num(4)), num(5)))
+                   ? 0
+                   : 1;
     if (argc != 2) {
-        std::fprintf(stderr, "usage: makedemo OUTPUT-FOLDER\n");
+        std::fprintf(stderr, "usage: makedemo OUTPUT-FOLDER | tone HZ MS FILE | note NOTE MS FILE | "
+                             "avi W H FRAMES HZ FILE\n");
         return 2;
     }
     const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();

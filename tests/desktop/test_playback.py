@@ -1,0 +1,63 @@
+"""Continuous and single play, pause and resume, heard on the null sink."""
+
+from desk import (DesktopCase, Recorder, make, main, note_hz, poll, silent_tail, sounding_tail,
+                  tones)
+
+A, B, C = 440.0, note_hz(76), note_hz(74)  # a.wav (A4), b.mid (E5, an organ note), c.wav (D5)
+
+
+class Playback(DesktopCase):
+    def setUp(self):
+        super().setUp()
+        make("tone", self.path("a.wav"), A, 1500)
+        make("note", self.path("b.mid"), 76, 1500)
+        make("tone", self.path("c.wav"), C, 1500)
+        self.rec = Recorder()
+
+    def tearDown(self):
+        self.rec.stop()
+        super().tearDown()
+
+    def test_a_folder_plays_in_list_order_and_wraps(self):
+        p = self.start()
+        p.choose_entry(0)
+        p.press("play")
+        poll(lambda: sounding_tail(self.rec.samples(), 0.1), "the first sound")
+        start = self.rec.seconds() - 0.3
+        self.rec.wait_seconds(6.2)  # three items and the start of the fourth
+        heard = tones(self.rec.samples(since=max(0, start)), [A, B, C])
+        self.assertEqual([t for t in heard if t is not None][:4], [0, 1, 2, 0], heard)
+        self.assertNotIn("?", heard)
+
+    def test_single_play_stops_after_one_item(self):
+        p = self.start()
+        p.menu("alt+s", "p", "p")  # 設定 → 再生ﾓｰﾄﾞ → 単再生
+        p.choose_entry(0)
+        p.press("play")
+        poll(lambda: sounding_tail(self.rec.samples(), 0.1), "the first sound")
+        start = self.rec.seconds() - 0.3
+        poll(lambda: silent_tail(self.rec.samples(), 2.0), "silence after the item")
+        heard = [t for t in tones(self.rec.samples(since=max(0, start)), [A, B, C]) if t is not None]
+        self.assertEqual(heard, [0])
+        self.rec.wait_seconds(1.5)
+        self.assertTrue(silent_tail(self.rec.samples(), 1.5), "nothing else started")
+
+    def test_pause_silences_and_resume_goes_on(self):
+        make("tone", self.path("a.wav"), A, 8000)
+        p = self.start()
+        p.choose_entry(0)
+        p.press("play")
+        poll(lambda: sounding_tail(self.rec.samples(), 0.3), "the item sounding")
+        p.press("pause")
+        poll(lambda: silent_tail(self.rec.samples(), 0.5), "silence after pause")
+        self.rec.wait_seconds(1.0)
+        self.assertTrue(silent_tail(self.rec.samples(), 1.0), "still silent while paused")
+        p.press("pause")  # the pause button again resumes
+        poll(lambda: sounding_tail(self.rec.samples(), 0.3), "sound after resume")
+        self.rec.wait_seconds(0.5)
+        heard = tones(self.rec.samples(), [A, B, C])
+        self.assertEqual([t for t in heard if t is not None], [0, 0], heard)
+
+
+if __name__ == "__main__":
+    main()

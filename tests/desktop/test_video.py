@@ -1,0 +1,75 @@
+"""AVI items in their own window: the picture at the chosen magnification, and the three screen
+modes against another program's window."""
+
+from desk import (DesktopCase, active_window, activate, colours, geometry, main, make, poll,
+                  screenshot, stacking, wm_state)
+
+GREY = bytes([192, 192, 192])
+
+
+class Video(DesktopCase):
+    def setUp(self):
+        super().setUp()
+        # 160 × 120 colour bars with a sound track, 8 s; a short tone ahead of it.
+        make("avi", self.path("clip.avi"), 160, 120, 80, 660)
+        make("tone", self.path("a.wav"), 440, 1200)
+
+    def picture_shown(self, wid):
+        """The picture, not an empty rectangle: many colours, and not the picture box's grey."""
+        w, h, rgb = screenshot(wid)
+        grey = sum(1 for i in range(0, len(rgb), 3 * 11) if rgb[i:i + 3] == GREY)
+        return colours(rgb) >= 6 and grey < len(rgb) // (3 * 11) // 2
+
+    def open_clip(self, p):
+        p.choose_entry(1)  # a.wav, then clip.avi
+        return poll(p.video, "the video window")
+
+    def test_the_picture_at_half_one_and_four_times(self):
+        p = self.start()
+        for index, (w, h) in [(1, (80, 60)), (2, (160, 120)), (8, (640, 480))]:
+            p.magnification(index)
+            v = self.open_clip(p)
+            poll(lambda: geometry(v) and geometry(v)[2:4] == (w, h), f"a {w}×{h} picture at item {index}",
+                 limit=5)
+            p.press("play")
+            poll(lambda: self.picture_shown(v), f"the picture at {w}×{h}")
+            p.press("stop")
+            poll(lambda: not p.video(), "the video window to close")
+
+    def test_mode_two_brings_the_picture_to_the_front_when_it_starts(self):
+        p = self.start()  # screen mode 2 is the default
+        v = self.open_clip(p)
+        p.press("play")
+        poll(lambda: active_window() == v, "the video window to be active")
+        self.assertEqual(stacking()[-1], v)
+        poll(lambda: self.picture_shown(v), "the picture")
+
+    def test_mode_one_gives_the_front_back_to_the_program_that_had_it(self):
+        p = self.start()
+        p.menu("alt+s", "c", "a")  # 画面ﾓｰﾄﾞ → 裏で再生
+        other = self.other()
+        p.choose_entry(0)  # a.wav; the clip follows in continuous play
+        p.press("play")
+        activate(other.wid)  # the user goes on working in another program
+        poll(lambda: active_window() == other.wid, "the other program in front")
+        v = poll(p.video, "the clip's window")
+        poll(lambda: active_window() == other.wid and stacking().index(other.wid) > stacking().index(v),
+             "the other program in front again")
+        poll(lambda: self.picture_shown(v), "the picture behind")
+
+    def test_mode_three_keeps_the_picture_above_every_window(self):
+        p = self.start()
+        p.menu("alt+s", "c", "c")  # 画面ﾓｰﾄﾞ → 常に前へ
+        v = self.open_clip(p)
+        p.press("play")
+        poll(lambda: "_NET_WM_STATE_ABOVE" in wm_state(v), "the picture kept above")
+        poll(lambda: "_NET_WM_STATE_HIDDEN" in wm_state(p.main), "the main window minimised")
+        other = self.other()
+        activate(other.wid)  # the user clicks elsewhere
+        poll(lambda: active_window() == other.wid, "the other program active")
+        poll(lambda: stacking().index(v) > stacking().index(other.wid), "the picture above it")
+        poll(lambda: self.picture_shown(v), "the picture still drawn after the change")
+
+
+if __name__ == "__main__":
+    main()

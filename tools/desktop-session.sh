@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Runs a command on an isolated desktop of its own: Xvfb at 96 DPI on a free display, the openbox
+# window manager, a private D-Bus session bus, PulseAudio in user mode whose default sink is a
+# null sink ("zypo_null"), a fresh HOME and a Japanese locale. Ends exactly the processes it
+# started, by their pids, and returns the command's exit status.
+#   tools/desktop-session.sh [--locale LOCALE] [--size WxH] -- COMMAND [ARGS...]
+# The command sees DISPLAY, HOME, XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, PULSE_SERVER and
+# ZYPO_DESKTOP_SINK (the null sink's name; record its ".monitor").
+set -euo pipefail
+
+locale_name=ja_JP.UTF-8
+size=1280x1024
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --locale) locale_name=$2; shift 2 ;;
+    --size) size=$2; shift 2 ;;
+    --) shift; break ;;
+    *) echo "desktop-session: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+[ $# -gt 0 ] || { echo "usage: desktop-session.sh [--locale L] [--size WxH] -- COMMAND..." >&2; exit 2; }
+
+fail() { echo "desktop-session: $*" >&2; exit 3; }
+for tool in Xvfb openbox dbus-daemon pulseaudio pactl xprop; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (run tools/setup.sh)"
+done
+
+pids=()
+session=$(mktemp -d /tmp/zypo-desktop.XXXXXX)
+cleanup() {
+  local status=$?
+  # Newest first: the sound server and the window manager before the X server they talk to.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+  done
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    for _ in $(seq 50); do kill -0 "${pids[i]}" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+  rm -rf "$session"
+  exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+wait_for() { # seconds, then a command that succeeds when ready
+  local limit=$1; shift
+  for _ in $(seq $((limit * 10))); do
+    if "$@" >/dev/null 2>&1; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# A free display number: neither a socket nor a lock file of another X server.
+display=""
+for n in $(seq 91 199); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || fail "no free display"
+
+Xvfb "$display" -screen 0 "${size}x24" -dpi 96 -nolisten tcp -noreset >"$session/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+wait_for 20 xprop -root _NET_NONE || { cat "$session/xvfb.log" >&2; fail "Xvfb did not start on $display"; }
+
+export HOME=$session/home
+export XDG_RUNTIME_DIR=$session/run
+export XDG_CONFIG_HOME=$HOME/.config
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR/pulse"
+chmod 700 "$XDG_RUNTIME_DIR"
+export LANG=$locale_name LC_ALL=$locale_name LANGUAGE=""
+
+dbus-daemon --session --nofork --nopidfile --address="unix:path=$XDG_RUNTIME_DIR/bus" \
+  >"$session/dbus.log" 2>&1 &
+pids+=($!)
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
+wait_for 20 test -S "$XDG_RUNTIME_DIR/bus" || fail "no session bus"
+
+openbox --sm-disable >"$session/openbox.log" 2>&1 &
+pids+=($!)
+wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox did not start"
+
+cat >"$session/pulse.pa" <<EOF
+load-module module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse/native auth-anonymous=1
+load-module module-null-sink sink_name=zypo_null sink_properties=device.description=zypo_null
+set-default-sink zypo_null
+EOF
+pulseaudio --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit -n \
+  --use-pid-file=false -F "$session/pulse.pa" >"$session/pulse.log" 2>&1 &
+pids+=($!)
+export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+wait_for 20 pactl info || { cat "$session/pulse.log" >&2; fail "PulseAudio did not start"; }
+export ZYPO_DESKTOP_SINK=zypo_null
+
+# The player on this desktop uses its real outputs.
+unset QT_QPA_PLATFORM ZYPO_AUDIO ZYPO_VIDEO ZYPO_UNTIMED
+set +e
+"$@"
+status=$?
+set -e
+exit $status
