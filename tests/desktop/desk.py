@@ -295,9 +295,13 @@ def silent_tail(samples, seconds):
     return len(tail) >= int(seconds * RATE) * 0.9 and rms(tail) < SOUND / 3
 
 
-def sounding_tail(samples, seconds):
-    tail = samples[-int(seconds * RATE):]
-    return rms(tail) >= SOUND
+def sounding_tail(samples, seconds, freq=None):
+    """The last `seconds` of the recording are sound (of the note `freq`, when given)."""
+    n = int(seconds * RATE)
+    tail = samples[-n:]
+    if len(tail) < n or rms(tail) < SOUND:
+        return False
+    return freq is None or same_note(pitch(tail[-int(0.03 * RATE):]), freq)
 
 
 # ---- the player ----------------------------------------------------------------------------

@@ -22,7 +22,7 @@ class Playback(DesktopCase):
         p = self.start()
         p.choose_entry(0)
         p.press("play")
-        poll(lambda: sounding_tail(self.rec.samples(), 0.1), "the first sound")
+        poll(lambda: sounding_tail(self.rec.samples(), 0.1, A), "the first sound")
         start = self.rec.seconds() - 0.3
         self.rec.wait_seconds(6.2)  # three items and the start of the fourth
         heard = tones(self.rec.samples(since=max(0, start)), [A, B, C])
@@ -34,7 +34,7 @@ class Playback(DesktopCase):
         p.menu("alt+s", "p", "p")  # 設定 → 再生ﾓｰﾄﾞ → 単再生
         p.choose_entry(0)
         p.press("play")
-        poll(lambda: sounding_tail(self.rec.samples(), 0.1), "the first sound")
+        poll(lambda: sounding_tail(self.rec.samples(), 0.1, A), "the first sound")
         start = self.rec.seconds() - 0.3
         poll(lambda: silent_tail(self.rec.samples(), 2.0), "silence after the item")
         heard = [t for t in tones(self.rec.samples(since=max(0, start)), [A, B, C]) if t is not None]
@@ -47,13 +47,13 @@ class Playback(DesktopCase):
         p = self.start()
         p.choose_entry(0)
         p.press("play")
-        poll(lambda: sounding_tail(self.rec.samples(), 0.3), "the item sounding")
+        poll(lambda: sounding_tail(self.rec.samples(), 0.3, A), "the item sounding")
         p.press("pause")
         poll(lambda: silent_tail(self.rec.samples(), 0.5), "silence after pause")
         self.rec.wait_seconds(1.0)
         self.assertTrue(silent_tail(self.rec.samples(), 1.0), "still silent while paused")
         p.press("pause")  # the pause button again resumes
-        poll(lambda: sounding_tail(self.rec.samples(), 0.3), "sound after resume")
+        poll(lambda: sounding_tail(self.rec.samples(), 0.3, A), "sound after resume")
         self.rec.wait_seconds(0.5)
         heard = tones(self.rec.samples(), [A, B, C])
         self.assertEqual([t for t in heard if t is not None], [0, 0], heard)
