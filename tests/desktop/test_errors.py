@@ -60,8 +60,10 @@ class Errors(DesktopCase):
         os.unlink(self.path("b.wav"))
         p = self.start(env={"ZYPO_VIDEO": "no-such-output"})
         p.choose_entry(2)  # a.wav, c.wav, clip.avi
-        poll(p.video, "the clip's window")
-        p.press("play")
+        v = poll(p.video, "the clip's window")
+        activate(v)  # the user looks at the picture
+        poll(lambda: active_window() == v, "the video window active")
+        media_key("Play")
         box = poll(lambda: p.boxes() and p.boxes()[0], "the box for the failed start")
         media_key("Stop")  # the item and its window close under the box
         poll(lambda: not p.video(), "the video window to close")
