@@ -14,6 +14,8 @@ namespace zypo {
 
 namespace {
 constexpr int Block = 64; // frames rendered between event checks (1.5 ms at 44.1 kHz)
+/// The synthesiser's own gain; a master volume message scales it.
+constexpr double SynthGain = 0.5;
 
 int audioCallback(void* data, int len, int nfx, float* fx[], int nout, float* out[]) {
     (void)nfx;
@@ -120,6 +122,27 @@ MidiEngine::~MidiEngine() {
         delete_fluid_settings(settings_);
 }
 
+/// The module messages act on the synthesiser through its own calls.
+class MidiEngine::FluidModuleControl : public ModuleControl {
+public:
+    explicit FluidModuleControl(fluid_synth_t* synth) : synth_(synth) {}
+    void resetAll() override { fluid_synth_system_reset(synth_); }
+    void setDrum(int channel, bool drum) override {
+        int font = 0, bank = 0, program = 0;
+        fluid_synth_get_program(synth_, channel, &font, &bank, &program);
+        fluid_synth_set_channel_type(synth_, channel, drum ? CHANNEL_TYPE_DRUM : CHANNEL_TYPE_MELODIC);
+        fluid_synth_bank_select(synth_, channel, drum ? MidiModules::DrumBank : 0);
+        fluid_synth_program_change(synth_, channel, program);
+    }
+    void selectBank(int channel, int bank) override { fluid_synth_bank_select(synth_, channel, bank); }
+    void setMasterVolume(double level) override {
+        fluid_synth_set_gain(synth_, static_cast<float>(SynthGain * std::clamp(level, 0.0, 1.0)));
+    }
+
+private:
+    fluid_synth_t* synth_;
+};
+
 int MidiEngine::ensureSynth() {
     if (!output_.alsaPort.isEmpty()) {
         // An external port: opened once; whether it is still there is asked at every open.
@@ -159,10 +182,11 @@ int MidiEngine::loadSynth() {
     settings_ = new_fluid_settings();
     fluid_settings_setnum(settings_, "synth.sample-rate", rate_);
     fluid_settings_setint(settings_, "synth.cpu-cores", 1);
-    fluid_settings_setnum(settings_, "synth.gain", 0.5);
+    fluid_settings_setnum(settings_, "synth.gain", SynthGain);
     synth_ = new_fluid_synth(settings_);
     if (!synth_ || fluid_synth_sfload(synth_, output_.soundFont.toLocal8Bit().constData(), 1) == FLUID_FAILED)
         return mcierr::SeqNoMidiPresent;
+    moduleControl_ = std::make_unique<FluidModuleControl>(synth_);
     return 0;
 }
 
@@ -222,6 +246,41 @@ int MidiEngine::start(MidiDevice* device, const SmfSong* song) {
         return err;
     }
     return 0;
+}
+
+int MidiEngine::channelBank(int channel) const {
+    if (!synth_)
+        return -1;
+    std::lock_guard lock(mutex_);
+    int font = 0, bank = -1, program = 0;
+    if (fluid_synth_get_program(synth_, channel, &font, &bank, &program) != FLUID_OK)
+        return -1;
+    return bank;
+}
+
+MidiStandard MidiEngine::standard() const {
+    std::lock_guard lock(mutex_);
+    return modules_.standard();
+}
+
+std::vector<float> MidiEngine::renderNote(int channel, int note, int velocity, int frames) {
+    std::vector<float> left(static_cast<size_t>(frames)), right(static_cast<size_t>(frames));
+    if (!synth_)
+        return left;
+    std::lock_guard lock(mutex_);
+    // Dry: the effects keep tails of whatever sounded before.
+    fluid_synth_reverb_on(synth_, -1, 0);
+    fluid_synth_chorus_on(synth_, -1, 0);
+    fluid_synth_all_sounds_off(synth_, -1);
+    std::vector<float> settle(Block);
+    fluid_synth_write_float(synth_, Block, settle.data(), 0, 1, settle.data(), 0, 1);
+    fluid_synth_noteon(synth_, channel, note, velocity);
+    fluid_synth_write_float(synth_, frames, left.data(), 0, 1, right.data(), 0, 1);
+    fluid_synth_noteoff(synth_, channel, note);
+    fluid_synth_all_sounds_off(synth_, -1);
+    fluid_synth_reverb_on(synth_, -1, 1);
+    fluid_synth_chorus_on(synth_, -1, 1);
+    return left;
 }
 
 int MidiEngine::channelProgram(int channel) const {
@@ -284,6 +343,7 @@ void MidiEngine::send(const MidiEvent& e) {
         return;
     }
     const int ch = e.status & 0x0f;
+    FluidModuleControl& control = *moduleControl_;
     switch (e.status & 0xf0) {
     case 0x80:
         fluid_synth_noteoff(synth_, ch, e.data1);
@@ -295,10 +355,11 @@ void MidiEngine::send(const MidiEvent& e) {
         fluid_synth_key_pressure(synth_, ch, e.data1, e.data2);
         break;
     case 0xB0:
-        fluid_synth_cc(synth_, ch, e.data1, e.data2);
+        if (!modules_.controlChange(ch, e.data1, e.data2, control))
+            fluid_synth_cc(synth_, ch, e.data1, e.data2);
         break;
     case 0xC0:
-        fluid_synth_program_change(synth_, ch, e.data1);
+        fluid_synth_program_change(synth_, ch, modules_.programChange(ch, e.data1, control));
         break;
     case 0xD0:
         fluid_synth_channel_pressure(synth_, ch, e.data1);
@@ -310,7 +371,8 @@ void MidiEngine::send(const MidiEvent& e) {
         QByteArray body = e.sysex;
         if (body.endsWith('\xF7'))
             body.chop(1);
-        if (!body.isEmpty() && body.size() < 65536)
+        // GM, GS and XG set-up messages are the module's; others (tuning) go to the synthesiser.
+        if (!body.isEmpty() && body.size() < 65536 && !modules_.sysex(body, control))
             fluid_synth_sysex(synth_, body.constData(), static_cast<int>(body.size()), nullptr, nullptr,
                               nullptr, 0);
         break;

@@ -5,6 +5,7 @@
 // silences at once, and the state an initial MIDI file leaves in the synthesiser carries into
 // the next item.
 #include "platform/MediaDevice.h"
+#include "platform/MidiModules.h"
 #include "platform/Smf.h"
 
 #include <QPointer>
@@ -54,6 +55,13 @@ public:
     double sampleRate() const { return rate_; }
     /// The program (instrument) a channel of the built-in synthesiser has now; -1 when unknown.
     int channelProgram(int channel) const;
+    /// The SoundFont bank a channel's program comes from now (128: the drum kits); -1 unknown.
+    int channelBank(int channel) const;
+    /// The module standard set by the last GM, GS or XG reset message.
+    MidiStandard standard() const;
+    /// Renders one note on a channel of the built-in synthesiser, as it is set up now, and
+    /// returns the sound (left channel); for comparing what two channels play.
+    std::vector<float> renderNote(int channel, int note, int velocity, int frames);
 
 private:
     int ensureOutput();
@@ -61,6 +69,7 @@ private:
     void silence();
     void nullLoop();
     void send(const MidiEvent& e);
+    class FluidModuleControl;
 
     MidiOutput output_;
     fluid_settings_t* settings_ = nullptr;
@@ -71,6 +80,8 @@ private:
     int loadError_ = -1; // -1: not tried yet
     std::future<int> loading_;
     double rate_ = 44100.0;
+    MidiModules modules_; // GM/GS/XG state, kept across items like the synthesiser's own
+    std::unique_ptr<FluidModuleControl> moduleControl_;
     std::thread nullThread_;
     std::atomic<bool> quit_{false};
 

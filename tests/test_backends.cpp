@@ -336,3 +336,105 @@ TEST(InitialMidiFile, ItsProgramChangeIsInForceWhenTheItemPlays) {
     EXPECT_EQ(done.at(0).at(0).value<std::int16_t>(), 1); // the item's end, not the initial file's
     EXPECT_EQ(done.size(), 1);
 }
+
+// ---- GM, GS and XG through the real synthesiser ----------------------------------------------
+
+namespace {
+const QByteArray GsReset =
+    bytes({0x00, 0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7});
+const QByteArray RhythmOnChannel2 =
+    bytes({0x00, 0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x12, 0x15, 0x01, 0x18, 0xF7});
+const QByteArray XgOn = bytes({0x00, 0xF0, 0x08, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7});
+const QByteArray GmOn = bytes({0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
+
+/// Plays a song of events at time 0 through a fresh engine and waits for its end.
+struct ModuleSong : ::testing::Test {
+    MidiEngine engine{
+        {true, true, QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), QString(), QString()}};
+    QTemporaryDir dir;
+    int n = 0;
+    void play(const QByteArray& events) {
+        const QString path =
+            writeFile(dir, QStringLiteral("s%1.mid").arg(n++),
+                      smf(0, 96, {events + bytes({0x00, 0x90, 60, 1, 0x04, 0x80, 60, 0}) + End}));
+        MidiDevice device(&engine);
+        ASSERT_EQ(device.open(path), 0);
+        QSignalSpy done(&device, &MediaDevice::finished);
+        ASSERT_EQ(device.play(), 0);
+        ASSERT_TRUE(waitFor(done));
+        device.close();
+    }
+    static double difference(const std::vector<float>& a, const std::vector<float>& b) {
+        double d = 0, e = 0;
+        for (size_t i = 0; i < a.size(); ++i) {
+            d += (a[i] - b[i]) * (a[i] - b[i]);
+            e += a[i] * a[i] + b[i] * b[i];
+        }
+        return e > 0 ? d / e : 1;
+    }
+};
+} // namespace
+
+TEST_F(ModuleSong, GsRhythmPartMakesChannelTwoPlayTheKitsSnare) {
+    play(GsReset + RhythmOnChannel2 + bytes({0x00, 0xC1, 0x00}));
+    EXPECT_EQ(engine.standard(), MidiStandard::GS);
+    EXPECT_EQ(engine.channelBank(1), 128);
+    EXPECT_EQ(engine.channelBank(9), 128);
+    // Note 38 on channel 2 is the snare that channel 10 plays, not a piano's D.
+    const auto snare2 = engine.renderNote(1, 38, 100, 8000);
+    const auto snare10 = engine.renderNote(9, 38, 100, 8000);
+    const auto piano = engine.renderNote(0, 38, 100, 8000);
+    EXPECT_LT(difference(snare2, snare10), 0.01);
+    EXPECT_GT(difference(piano, snare10), 0.5);
+}
+
+TEST_F(ModuleSong, XgBankMsb127SelectsADrumVoiceAndGmOnUndoesBoth) {
+    play(GsReset + RhythmOnChannel2);
+    play(XgOn + bytes({0x00, 0xB2, 0x00, 127, 0x00, 0xC2, 0x00}));
+    EXPECT_EQ(engine.standard(), MidiStandard::XG);
+    EXPECT_EQ(engine.channelBank(2), 128);
+    EXPECT_EQ(engine.channelBank(1), 0); // XG System On reset the GS rhythm part
+    play(bytes({0x00, 0xB1, 0x00, 127, 0x00, 0xC1, 0x00}));
+    EXPECT_EQ(engine.channelBank(1), 128);
+    play(GmOn + bytes({0x00, 0xC1, 0x00, 0x00, 0xC2, 0x00}));
+    EXPECT_EQ(engine.standard(), MidiStandard::GM);
+    EXPECT_EQ(engine.channelBank(1), 0);
+    EXPECT_EQ(engine.channelBank(2), 0);
+    EXPECT_EQ(engine.channelBank(9), 128);
+}
+
+TEST_F(ModuleSong, ABadChecksumChangesNothing) {
+    QByteArray bad = RhythmOnChannel2;
+    bad[11] = 0x19; // the checksum byte
+    play(GsReset + bad + bytes({0x00, 0xC1, 0x00}));
+    EXPECT_EQ(engine.channelBank(1), 0);
+    EXPECT_GT(difference(engine.renderNote(1, 38, 100, 8000), engine.renderNote(9, 38, 100, 8000)), 0.5);
+}
+
+TEST(InitialMidiFile, ItsGsRhythmPartIsInForceWhenTheItemsFirstNoteSounds) {
+    QTemporaryDir dir;
+    const QString init = writeFile(
+        dir, QStringLiteral("GSRESET.MID"),
+        smf(0, 96, {GsReset + RhythmOnChannel2 + bytes({0x00, 0x90, 60, 1, 0x18, 0x80, 60, 0}) + End}));
+    const QString item = writeFile(dir, QStringLiteral("DRUMS.MID"),
+                                   smf(0, 96, {bytes({0x00, 0x91, 38, 90, 0x60, 0x81, 38, 0}) + End}));
+    MidiEngine engine(
+        {true, false, QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), QString(), QString()});
+    MidiOnlyBackend backend(&engine);
+    MMControl mmc(&backend, nullptr);
+    QSignalSpy done(&mmc, &MMControl::Done);
+    mmc.setFileName(init);
+    mmc.setDeviceType(QStringLiteral("Sequencer"));
+    mmc.setCommand(QStringLiteral("Open"));
+    mmc.setCommand(QStringLiteral("Play"));
+    mmc.setFileName(item);
+    mmc.setCommand(QStringLiteral("Open"));
+    mmc.setCommand(QStringLiteral("Play"));
+    ASSERT_EQ(mmc.Error(), 0);
+    QDeadlineTimer limit(30000);
+    while (mmc.Position() == 0 && !limit.hasExpired())
+        QTest::qWait(5);
+    EXPECT_EQ(engine.channelBank(1), 128);
+    EXPECT_EQ(engine.standard(), MidiStandard::GS);
+    ASSERT_TRUE(waitFor(done));
+}
