@@ -8,14 +8,19 @@
 #include <alsa/asoundlib.h>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <fluidsynth.h>
 
 namespace zypo {
 
 namespace {
 constexpr int Block = 64; // frames rendered between event checks (1.5 ms at 44.1 kHz)
-/// The synthesiser's own gain; a master volume message scales it.
+/// The synthesiser's own gain; a master volume message scales it. Loud enough to stand beside a
+/// WAV item at normal level; the limiter keeps dense passages from reaching full scale.
 constexpr double SynthGain = 0.5;
+/// The limiter's ceiling (-1 dBFS) and how fast its gain comes back after a peak (about 0.2 s).
+constexpr float LimitCeiling = 0.891f;
+constexpr float LimitReleasePerBlock = 0.0145f;
 
 int audioCallback(void* data, int len, int nfx, float* fx[], int nout, float* out[]) {
     (void)nfx;
@@ -191,7 +196,7 @@ int MidiEngine::loadSynth() {
 }
 
 int MidiEngine::ensureOutput() {
-    if (driver_ || nullThread_.joinable())
+    if (driver_ || nullThread_.joinable() || output_.callerRenders)
         return 0;
     if (output_.nullAudio || alsa_) {
         // No audio of our own: the engine's clock is a thread paced in real time (or, for a
@@ -410,9 +415,11 @@ void MidiEngine::render(int frames, float* left, float* right) {
                 }
             }
         }
-        if (synth_)
+        if (synth_) {
             fluid_synth_write_float(synth_, n, left + done, 0, 1, right + done, 0, 1);
-        else {
+            if (output_.limiter)
+                limit(n, left + done, right + done);
+        } else {
             std::fill(left + done, left + done + n, 0.0f);
             std::fill(right + done, right + done + n, 0.0f);
         }
@@ -428,6 +435,31 @@ void MidiEngine::render(int frames, float* left, float* right) {
                 Qt::QueuedConnection);
         done += n;
     }
+}
+
+void MidiEngine::limit(int frames, float* left, float* right) {
+    // A peak limiter over one block: the block's gain is never above what keeps its highest
+    // sample under the ceiling (so nothing reaches full scale and nothing is clipped), and it
+    // comes back towards 1 smoothly, block by block, once the peak has passed.
+    float peak = 0.0f;
+    for (int i = 0; i < frames; ++i)
+        peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+    const float needed = peak > LimitCeiling ? LimitCeiling / peak : 1.0f;
+    const float released = limiterGain_ + (1.0f - limiterGain_) * LimitReleasePerBlock;
+    const float from = limiterGain_;
+    const float to = std::min(needed, released);
+    if (to >= 1.0f && from >= 1.0f) {
+        limiterGain_ = 1.0f;
+        return;
+    }
+    for (int i = 0; i < frames; ++i) {
+        // Down at once (the peak may be the block's first sample), up along a ramp.
+        const float g =
+            to < from ? to : from + (to - from) * static_cast<float>(i + 1) / static_cast<float>(frames);
+        left[i] *= g;
+        right[i] *= g;
+    }
+    limiterGain_ = to;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -31,6 +31,10 @@ struct MidiOutput {
     /// An ALSA sequencer port ("128:0", or a client name) to send the MIDI to instead of the
     /// built-in synthesiser (an external sound module or another synthesiser); empty: built-in.
     QString alsaPort;
+    /// No output of the engine's own: the caller renders (measurements and tests).
+    bool callerRenders = false;
+    /// The limiter on the synthesiser's output (off only to compare with the plain render).
+    bool limiter = true;
 };
 
 class AlsaPort;
@@ -69,6 +73,7 @@ private:
     void silence();
     void nullLoop();
     void send(const MidiEvent& e);
+    void limit(int frames, float* left, float* right);
     class FluidModuleControl;
 
     MidiOutput output_;
@@ -82,6 +87,7 @@ private:
     double rate_ = 44100.0;
     MidiModules modules_; // GM/GS/XG state, kept across items like the synthesiser's own
     std::unique_ptr<FluidModuleControl> moduleControl_;
+    float limiterGain_ = 1.0f; // touched by the rendering side only
     std::thread nullThread_;
     std::atomic<bool> quit_{false};
 

@@ -438,3 +438,58 @@ TEST(InitialMidiFile, ItsGsRhythmPartIsInForceWhenTheItemsFirstNoteSounds) {
     EXPECT_EQ(engine.standard(), MidiStandard::GS);
     ASSERT_TRUE(waitFor(done));
 }
+
+// ---- MIDI never clips --------------------------------------------------------------------------
+
+namespace {
+struct Render {
+    std::vector<float> left;
+    float peak = 0;
+};
+/// Renders a whole song through an engine that the caller drives, as the audio side would.
+Render renderSong(const QString& soundFont, const QString& path, bool limiter, int maxSeconds) {
+    MidiOutput out;
+    out.soundFont = soundFont;
+    out.callerRenders = true;
+    out.limiter = limiter;
+    MidiEngine engine(out);
+    MidiDevice device(&engine);
+    Render r;
+    if (device.open(path) != 0 || device.play() != 0)
+        return r;
+    std::vector<float> l(1024), rr(1024);
+    const int blocks = static_cast<int>(maxSeconds * engine.sampleRate() / 1024);
+    for (int b = 0; b < blocks && engine.isPlaying(&device); ++b) {
+        engine.render(1024, l.data(), rr.data());
+        for (int i = 0; i < 1024; ++i)
+            r.peak = std::max({r.peak, std::fabs(l[i]), std::fabs(rr[i])});
+        r.left.insert(r.left.end(), l.begin(), l.end());
+    }
+    return r;
+}
+} // namespace
+
+TEST(MidiLevel, ADenseFileNeverReachesFullScaleAndKeepsItsSound) {
+    QTemporaryDir dir;
+    const QString dense = writeFile(dir, QStringLiteral("dense.mid"), demo::denseMidi(6));
+    const QString font = QStringLiteral("/usr/share/sounds/sf2/FluidR3_GM.sf2");
+    const Render plain = renderSong(font, dense, false, 6);
+    const Render limited = renderSong(font, dense, true, 6);
+    ASSERT_GE(plain.peak, 1.0f) << "the file must be dense enough to clip without the limiter";
+    EXPECT_LT(limited.peak, 0.9f);
+    ASSERT_EQ(plain.left.size(), limited.left.size());
+    // The same music: the limited render follows the plain one closely (it only turns the
+    // loudest passages down).
+    double xy = 0, xx = 0, yy = 0;
+    for (size_t i = 0; i < plain.left.size(); ++i) {
+        xy += plain.left[i] * limited.left[i];
+        xx += plain.left[i] * plain.left[i];
+        yy += limited.left[i] * limited.left[i];
+    }
+    EXPECT_GT(xy / std::sqrt(xx * yy), 0.95);
+    // And a quiet file is not touched at all.
+    const QString quiet = writeFile(dir, QStringLiteral("quiet.mid"), demo::heldNoteMidi(60, 500));
+    const Render q1 = renderSong(font, quiet, false, 2);
+    const Render q2 = renderSong(font, quiet, true, 2);
+    EXPECT_EQ(q1.left, q2.left);
+}
