@@ -5,8 +5,8 @@
 #include "platform/Mpris.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
-#include "platform/SystemMedia.h"
 #include "platform/WindowManager.h"
+#include "platform/media/SystemMedia.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

@@ -7,10 +7,10 @@
 #include "platform/ListControls.h"
 #include "platform/MMControl.h"
 #include "platform/Prompter.h"
-#include "platform/ScriptedMedia.h"
 #include "platform/SettingsStore.h"
 #include "platform/StatusBar.h"
 #include "platform/WindowManager.h"
+#include "platform/media/ScriptedMedia.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

@@ -3,10 +3,10 @@
 #include "TestSupport.h"
 #include "platform/MMControl.h"
 #include "platform/MediaErrors.h"
-#include "platform/MidiDevice.h"
-#include "platform/MpvDevice.h"
-#include "platform/Smf.h"
-#include "platform/SystemMedia.h"
+#include "platform/media/MidiDevice.h"
+#include "platform/media/MpvDevice.h"
+#include "platform/media/Smf.h"
+#include "platform/media/SystemMedia.h"
 #include "tools/DemoMedia.h"
 
 #include <QDeadlineTimer>

@@ -2,9 +2,9 @@
 // files, no SoundFont, no audio output, and a folder of broken media played through.
 #include "TestSupport.h"
 #include "platform/MediaErrors.h"
-#include "platform/MidiDevice.h"
-#include "platform/MpvDevice.h"
-#include "platform/SystemMedia.h"
+#include "platform/media/MidiDevice.h"
+#include "platform/media/MpvDevice.h"
+#include "platform/media/SystemMedia.h"
 #include "playlist/DefFileSDL.h"
 #include "playlist/Rz0File.h"
 #include "tools/DemoMedia.h"

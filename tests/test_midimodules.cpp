@@ -1,5 +1,5 @@
 // GM, GS and XG set-up messages as a sound module reads them, against a recording synthesiser.
-#include "platform/MidiModules.h"
+#include "platform/media/MidiModules.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

@@ -9,8 +9,8 @@
 #include "platform/MMControl.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
-#include "platform/SystemMedia.h"
 #include "platform/WindowManager.h"
+#include "platform/media/SystemMedia.h"
 #include "tools/DemoMedia.h"
 
 #include <QApplication>

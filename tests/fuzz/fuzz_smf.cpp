@@ -1,6 +1,6 @@
 // Standard MIDI File reader: any bytes, never a crash; events come out in time order and the
 // length covers them.
-#include "platform/Smf.h"
+#include "platform/media/Smf.h"
 
 #include <cstdlib>
 

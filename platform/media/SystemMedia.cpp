@@ -1,9 +1,9 @@
-#include "platform/SystemMedia.h"
+#include "platform/media/SystemMedia.h"
 
 #include "platform/MediaErrors.h"
-#include "platform/MidiDevice.h"
-#include "platform/MpvDevice.h"
 #include "platform/SettingsStore.h"
+#include "platform/media/MidiDevice.h"
+#include "platform/media/MpvDevice.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "platform/MidiDevice.h"
+#include "platform/media/MidiDevice.h"
 
 #include "platform/MediaErrors.h"
 

@@ -1,4 +1,4 @@
-#include "platform/Smf.h"
+#include "platform/media/Smf.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,8 +5,8 @@
 // silences at once, and the state an initial MIDI file leaves in the synthesiser carries into
 // the next item.
 #include "platform/MediaDevice.h"
-#include "platform/MidiModules.h"
-#include "platform/Smf.h"
+#include "platform/media/MidiModules.h"
+#include "platform/media/Smf.h"
 
 #include <QPointer>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "platform/ScriptedMedia.h"
+#include "platform/media/ScriptedMedia.h"
 
 #include "platform/MediaErrors.h"
 

@@ -1,4 +1,4 @@
-#include "platform/MpvDevice.h"
+#include "platform/media/MpvDevice.h"
 
 #include "platform/MediaErrors.h"
 

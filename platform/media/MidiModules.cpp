@@ -1,4 +1,4 @@
-#include "platform/MidiModules.h"
+#include "platform/media/MidiModules.h"
 
 namespace zypo {
 
