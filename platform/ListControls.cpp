@@ -124,27 +124,44 @@ void FileListBox::setPattern(const QString& pattern) {
 }
 
 bool FileListBox::Refresh() {
+    QStringList none;
+    return Refresh(none);
+}
+
+static void sortByName(QStringList& names) {
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+}
+
+bool FileListBox::Refresh(QStringList& subfolders) {
     Clear();
+    subfolders.clear();
     const QString host = drives_->toHost(path_);
     if (host.isEmpty())
         return false;
-    // Files only; names starting with a dot are hidden and left out.
-    QDirIterator it(host, QDir::Files | QDir::NoDotAndDotDot);
+    // Files and folders in one pass; names starting with a dot are hidden and left out. The
+    // kind of each entry comes with the listing (no look at each file).
+    QDirIterator it(host, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
     QStringList shown;
     while (it.hasNext()) {
         it.next();
         const QString name = it.fileName();
         // A backslash cannot stand in a drive path.
-        if (!name.contains(QLatin1Char('\\')) && anyMatch(masks_, name))
+        if (name.contains(QLatin1Char('\\')))
+            continue;
+        if (it.fileInfo().isDir())
+            subfolders.append(name);
+        else if (anyMatch(masks_, name))
             shown.append(name);
     }
-    std::sort(shown.begin(), shown.end(), [](const QString& a, const QString& b) {
-        const int c = a.compare(b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    });
+    sortByName(shown);
+    sortByName(subfolders);
     AddItems(shown);
     // An empty list may be a folder that cannot be read: only then is it worth the look.
-    return !shown.isEmpty() || (QFileInfo(host).isDir() && QFileInfo(host).isReadable());
+    return !shown.isEmpty() || !subfolders.isEmpty() ||
+           (QFileInfo(host).isDir() && QFileInfo(host).isReadable());
 }
 
 QString FileListBox::FileName() const {

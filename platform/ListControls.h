@@ -58,6 +58,9 @@ public:
     void setPattern(const QString& pattern);
     /// Reads the folder again. False when it cannot be listed (the list is then empty).
     bool Refresh();
+    /// Refresh, handing back the folder's subfolders (dot-names left out, sorted by name) from
+    /// the same listing: a search of a tree lists each folder once.
+    bool Refresh(QStringList& subfolders);
     /// The selected name, or empty.
     QString FileName() const;
 

@@ -64,7 +64,8 @@ public:
     void DefFileOk_Click();
     void DefFileEnd_Click();
     void DefFileSub_Click();
-    void DefSubDirSearch(const QString& folder);
+    /// Searches the subfolders of a folder (given from its listing), depth first.
+    void DefSubDirSearch(const QString& folder, const QStringList& subfolders);
 
     /// The name rule: a name that does not end in ".RZ0" (any case) gets that extension, in place
     /// of whatever followed its first dot.

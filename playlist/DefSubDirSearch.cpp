@@ -24,13 +24,14 @@ void DefFileSDL::DefFileSub_Click() {
     visited_.clear();
     pseudoDevices_ = pseudoFileSystemDevices();
     setCursor(Qt::WaitCursor);
-    DefFileList1->Refresh();
+    QStringList subfolders;
+    DefFileList1->Refresh(subfolders);
     DefFileMove_Click();
     const QString start = DefFileDir1->Path();
     if (const auto id = fileId(M.svc.drives->toHost(start)))
         visited_.insert(*id);
     const QString root = start.endsWith(QLatin1Char('\\')) ? start : start + QLatin1Char('\\');
-    DefSubDirSearch(root);
+    DefSubDirSearch(root, subfolders);
     DefSearching = false;
     unsetCursor();
     if (M.SearchHit)
@@ -44,19 +45,14 @@ void DefFileSDL::DefFileSub_Click() {
     DefCombo_Click();
 }
 
-void DefFileSDL::DefSubDirSearch(const QString& folder) {
-    // Gather every subfolder of this folder before entering any of them. Hidden (dot) folders
-    // are not listed; folders that cannot be read list nothing and are passed over.
-    const QString host = M.svc.drives->toHost(folder);
+void DefFileSDL::DefSubDirSearch(const QString& folder, const QStringList& subfolders) {
+    // Every subfolder of this folder was gathered, from the folder's one listing, before any of
+    // them is entered. Hidden (dot) folders are not listed; folders that cannot be read list
+    // nothing and are passed over.
     QStringList names;
-    // Only folders are asked for: the listing tells them apart without a look at each file.
-    const QStringList entries =
-        QDir(host).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QString& name : entries) {
+    for (const QString& name : subfolders) {
         if (name.toLower() == QLatin1String("pagefile.sys"))
             continue; // never examined
-        if (name.contains(QLatin1Char('\\')))
-            continue; // cannot be named by a drive path
         names.append(name);
     }
     for (const QString& name : names) {
@@ -71,11 +67,12 @@ void DefFileSDL::DefSubDirSearch(const QString& folder) {
         if (!id || visited_.contains(*id) || pseudoDevices_.contains(id->device))
             continue;
         visited_.insert(*id);
+        QStringList inner;
         DefFileList1->setPath(sub);
-        DefFileList1->Refresh();
+        DefFileList1->Refresh(inner);
         QCoreApplication::processEvents();
         DefFileMove_Click();
-        DefSubDirSearch(sub + QLatin1Char('\\'));
+        DefSubDirSearch(sub + QLatin1Char('\\'), inner);
     }
 }
 
