@@ -128,6 +128,10 @@ private:
     void showQueue();
     void driveNotReady(const QString& driveText);
     void openSelectedAfterUserAction();
+    /// The full path of the entry after the selected one in the active list (wrapping), or
+    /// empty.
+    QString followingEntry() const;
+    void prepareFollowingItem();
 
     QPointer<MVIDEO> video_;
     QPointer<Settei> settei_;

@@ -3,6 +3,8 @@
 #include "platform/DriveMap.h"
 #include "platform/MediaErrors.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QStyle>
 #include <QToolButton>
@@ -58,6 +60,8 @@ MMControl::MMControl(MediaBackend* backend, const DriveMap* drives, QWidget* par
 
 MMControl::~MMControl() {
     statusTimer_.stop();
+    if (standby_)
+        standby_->close();
     if (current_)
         current_->close();
     if (preceding_)
@@ -111,16 +115,26 @@ void MMControl::doOpen() {
         return;
     }
     int err = 0;
-    std::unique_ptr<MediaDevice> device = backend_ ? backend_->create(host, type, err) : nullptr;
-    if (!device) {
-        error_ = static_cast<std::int16_t>(err ? err : mcierr::CannotLoadDriver);
-        return;
+    std::unique_ptr<MediaDevice> device;
+    if (standby_ && type.isEmpty() && host == standbyHost_) {
+        const QFileInfo info(host);
+        if (info.size() == standbySize_ && info.lastModified().toMSecsSinceEpoch() == standbyModified_)
+            device = std::move(standby_); // opened ahead of time: nothing left to do
+        else
+            dropStandby();
     }
-    err = device->open(host);
-    if (err != 0) {
-        device->close();
-        error_ = static_cast<std::int16_t>(err);
-        return;
+    if (!device) {
+        device = backend_ ? backend_->create(host, type, err) : nullptr;
+        if (!device) {
+            error_ = static_cast<std::int16_t>(err ? err : mcierr::CannotLoadDriver);
+            return;
+        }
+        err = device->open(host);
+        if (err != 0) {
+            device->close();
+            error_ = static_cast<std::int16_t>(err);
+            return;
+        }
     }
     // The item open so far plays on to its end if it is playing (the initial MIDI file);
     // otherwise it has nothing more to do.
@@ -144,6 +158,39 @@ void MMControl::doOpen() {
     connect(current_.get(), &MediaDevice::failed, this, &MMControl::onCurrentFailed);
     if (display_)
         current_->setDisplay(display_);
+}
+
+void MMControl::prepare(const QString& fileName) {
+    if (!backend_ || !backend_->wantsStandby())
+        return;
+    const QString host = drives_ ? drives_->toHost(fileName) : fileName;
+    const QFileInfo info(host);
+    if (host.isEmpty() || !info.isFile())
+        return;
+    if (standby_ && host == standbyHost_ && info.size() == standbySize_ &&
+        info.lastModified().toMSecsSinceEpoch() == standbyModified_)
+        return; // ready already
+    dropStandby();
+    int err = 0;
+    std::unique_ptr<MediaDevice> device = backend_->create(host, QString(), err);
+    if (!device)
+        return;
+    if (device->open(host) != 0 || device->usesWindows()) {
+        // A file that does not open is left to its own Open, which reports it.
+        device->close();
+        return;
+    }
+    standby_ = std::move(device);
+    standbyName_ = fileName;
+    standbyHost_ = host;
+    standbySize_ = info.size();
+    standbyModified_ = info.lastModified().toMSecsSinceEpoch();
+}
+
+void MMControl::dropStandby() {
+    retire(standby_);
+    standbyName_.clear();
+    standbyHost_.clear();
 }
 
 void MMControl::doPlay() {

@@ -65,6 +65,16 @@ public:
     /// initial MIDI file, had ended), not from an item that failed while playing.
     bool StartFailed() const { return startFailed_; }
 
+    /// Opens the item that is likely to come next on a standby device, so that the "Open" of that
+    /// file finds it loaded and ready (continuous play hands over with no open in between). One
+    /// standby at most: another prepare replaces it; the Open of that file takes it, unless the
+    /// file has changed since. A standby that turns out to need a picture window is let go (its
+    /// picture has to be set up in the item's own window anyway).
+    void prepare(const QString& fileName);
+    /// The file name of the standby device, or empty.
+    QString standbyFile() const { return standby_ ? standbyName_ : QString(); }
+    void dropStandby();
+
     /// The device of the open item when its file name is `fileName` (for "put … destination").
     MediaDevice* openDevice(const QString& fileName) const;
 
@@ -116,6 +126,11 @@ private:
     std::unique_ptr<MediaDevice> current_;
     QString currentFile_;
     std::unique_ptr<MediaDevice> preceding_;
+    std::unique_ptr<MediaDevice> standby_;
+    QString standbyName_;
+    QString standbyHost_;
+    qint64 standbySize_ = -1;
+    qint64 standbyModified_ = -1;
     bool paused_ = false;
     bool started_ = false; // "Play" was given to the current item
     bool waiting_ = false; // its start waits for the preceding item to end

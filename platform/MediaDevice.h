@@ -47,6 +47,9 @@ public:
     virtual ~MediaBackend() = default;
     virtual std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType,
                                                 int& error) = 0;
+    /// Whether opening an item ahead of time (a standby device, see MMControl::prepare) pays:
+    /// true for engines whose open takes a while.
+    virtual bool wantsStandby() const { return false; }
 };
 
 } // namespace zypo

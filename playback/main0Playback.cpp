@@ -12,6 +12,7 @@
 #include "playback/TimeText.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 namespace zypo {
 
@@ -190,10 +191,12 @@ void main0::PlayItem() {
     if (MMC->Mode() == ModeNotOpen)
         return;
     MMC->setCommand(QStringLiteral("Play"));
-    if (MMC->Error() != 0)
+    if (MMC->Error() != 0) {
         ReportMediaError(MMC->Error());
-    else
+    } else {
         failuresInRow_ = 0;
+        prepareFollowingItem();
+    }
     if (MMC->UsesWindows()) {
         MVIDEO* video = existingVideoWindow();
         switch (M.PlayWindow) {
@@ -222,6 +225,30 @@ void main0::PlayItem() {
     }
     MMC->setUpdateInterval(1000);
     M.PlayTime = 0;
+}
+
+QString main0::followingEntry() const {
+    const ListBox* list = activeList();
+    const int count = list->ListCount();
+    const int selected = list->ListIndex();
+    if (count <= 0 || selected < 0)
+        return {};
+    const int next = count == selected + 1 ? 0 : selected + 1;
+    if (M.QueueMode)
+        return main0List2->List(next);
+    return joinPath(main0Dir->Path(), main0Flist->List(next));
+}
+
+void main0::prepareFollowingItem() {
+    // In continuous play the next entry is known while the current one plays: the transport
+    // opens it ahead of time, once the current item has started and the window has been drawn.
+    QTimer::singleShot(0, this, [this] {
+        if (shutDown_ || M.PlayMode != 1 || MMC->Mode() != ModePlaying)
+            return;
+        const QString next = followingEntry();
+        if (!next.isEmpty())
+            MMC->prepare(next);
+    });
 }
 
 void main0::CloseItem() {

@@ -449,3 +449,54 @@ TEST_F(PrePlay, AHeldStartThatFailsAfterTheInitialFileIsReportedAndSkipped) {
               QStringLiteral("コマンドの実行中にエラーが発生しました。停止します。"));
     EXPECT_EQ(p.playing(), p.host(QStringLiteral("m/song.midi"))); // skipped to the next entry
 }
+
+TEST_F(ThreeItems, InContinuousPlayTheNextItemIsOpenedAheadAndTakenAsItIs) {
+    p.media.standby = true;
+    select(0);
+    press(&MMControl::clickPlay);
+    pump();
+    // While a plays, b waits on a standby device, loaded and stopped.
+    EXPECT_EQ(p.w->MMC->standbyFile(), QStringLiteral("C:\\music\\b.wav"));
+    ScriptedDevice* ready = p.media.deviceFor(b);
+    ASSERT_NE(ready, nullptr);
+    EXPECT_FALSE(ready->isPlaying());
+    EXPECT_EQ(p.playing(), b); // the newest open device: the standby
+    ScriptedDevice* playingA = p.media.deviceFor(a);
+    ASSERT_NE(playingA, nullptr);
+    EXPECT_TRUE(playingA->isPlaying());
+    const int opensBefore = static_cast<int>(p.media.log.filter(QStringLiteral("open ")).size());
+    playingA->finish();
+    pump();
+    // b plays on the very device that was prepared; c is now the one waiting.
+    EXPECT_EQ(p.media.deviceFor(b), ready);
+    EXPECT_TRUE(ready->isPlaying());
+    EXPECT_EQ(p.media.log.filter(QStringLiteral("open ")).mid(opensBefore),
+              QStringList({QStringLiteral("open ") + c}));
+    EXPECT_EQ(p.w->MMC->standbyFile(), QStringLiteral("C:\\music\\c.wav"));
+    EXPECT_EQ(p.panel(1), QStringLiteral("C:\\music\\b.wav"));
+    EXPECT_EQ(p.panel(2), QStringLiteral("00:00:00.600"));
+}
+
+TEST_F(ThreeItems, AStandbyIsNotUsedForAFileChangedSinceOrInSinglePlay) {
+    p.media.standby = true;
+    // Single play: nothing follows by itself, so nothing is opened ahead.
+    p.w->MenuSetti21_Click(2);
+    select(0);
+    press(&MMControl::clickPlay);
+    pump();
+    EXPECT_TRUE(p.w->MMC->standbyFile().isEmpty());
+    EXPECT_EQ(p.media.deviceFor(b), nullptr);
+    // Continuous play prepares b; b is rewritten before a ends: b is opened afresh.
+    p.w->MenuSetti21_Click(1);
+    select(0);
+    press(&MMControl::clickPlay);
+    pump();
+    QPointer<ScriptedDevice> ready = p.media.deviceFor(b);
+    ASSERT_FALSE(ready.isNull());
+    ASSERT_TRUE(writeAll(b, "a longer file than before"));
+    p.media.deviceFor(a)->finish();
+    pump();
+    EXPECT_TRUE(ready.isNull() || ready->isClosed());
+    ASSERT_NE(p.media.deviceFor(b), nullptr);
+    EXPECT_TRUE(p.media.deviceFor(b)->isPlaying());
+}

@@ -69,6 +69,9 @@ class ScriptedBackend : public MediaBackend {
 public:
     std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType,
                                         int& error) override;
+    bool wantsStandby() const override { return standby; }
+    /// Let the transport open items ahead of time (as the real engines do).
+    bool standby = false;
 
     /// Media by host path. A path not listed here plays as a one-second audio item when the
     /// file exists, and fails with "file not found" otherwise.

@@ -52,6 +52,7 @@ public:
             settings ? settings->read(QStringLiteral("Sound"), QStringLiteral("MidiOut"), QString())
                      : QString()});
     }
+    bool wantsStandby() const override { return true; }
     std::unique_ptr<MediaDevice> create(const QString& hostPath, const QString& deviceType,
                                         int& error) override {
         error = 0;
