@@ -175,7 +175,7 @@ void MMControl::prepare(const QString& fileName) {
     std::unique_ptr<MediaDevice> device = backend_->create(host, QString(), err);
     if (!device)
         return;
-    if (device->open(host) != 0 || device->usesWindows()) {
+    if (device->open(host) != 0) {
         // A file that does not open is left to its own Open, which reports it.
         device->close();
         return;

@@ -68,8 +68,8 @@ public:
     /// Opens the item that is likely to come next on a standby device, so that the "Open" of that
     /// file finds it loaded and ready (continuous play hands over with no open in between). One
     /// standby at most: another prepare replaces it; the Open of that file takes it, unless the
-    /// file has changed since. A standby that turns out to need a picture window is let go (its
-    /// picture has to be set up in the item's own window anyway).
+    /// file has changed since. (A video item still sets up its picture when its window is
+    /// given, but its load and first frame are done.)
     void prepare(const QString& fileName);
     /// The file name of the standby device, or empty.
     QString standbyFile() const { return standby_ ? standbyName_ : QString(); }

@@ -90,7 +90,9 @@ void WindowManager::SetForegroundWindow(const ForegroundHandle& window) {
         // A minimised window stays minimised: bringing to the front does not restore.
         if (w->isMinimized())
             return;
-        w->raise();
+        // Windows without a window system (headless runs) have no stacking to change.
+        if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+            w->raise();
         w->activateWindow();
         // The window manager may not hand the focus over on Qt's request alone.
         if (w->internalWinId() != 0)

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <cstring>
 
 namespace zypo {
 
@@ -17,26 +18,32 @@ public:
     bool broken() const { return tooLong_; }
 
     void feed(const char* p, qsizetype n) {
-        for (qsizetype i = 0; i < n && !full() && !tooLong_; ++i) {
-            const char c = p[i];
+        qsizetype i = 0;
+        while (i < n && !full() && !tooLong_) {
             if (afterCr_) {
                 afterCr_ = false;
-                if (c == '\n')
+                if (p[i] == '\n') {
+                    ++i;
                     continue;
+                }
             }
-            if (c == '\r') {
+            // The rest of the line in this piece, at once.
+            const void* cr = std::memchr(p + i, '\r', static_cast<size_t>(n - i));
+            const qsizetype end = cr ? static_cast<const char*>(cr) - p : n;
+            if (line_.size() + (end - i) > Rz0MaxLineBytes) {
+                tooLong_ = true;
+                return;
+            }
+            line_.append(p + i, end - i);
+            pending_ = pending_ || end > i;
+            i = end;
+            if (cr) {
                 out_.append(Cp932::decode(line_));
                 line_.clear();
                 afterCr_ = true;
                 pending_ = false;
-                continue;
+                ++i;
             }
-            if (line_.size() >= Rz0MaxLineBytes) {
-                tooLong_ = true;
-                return;
-            }
-            line_.append(c);
-            pending_ = true;
         }
     }
     /// The last line, when it has no terminator.

@@ -301,6 +301,24 @@ private:
 };
 } // namespace
 
+namespace {
+/// As OpenItem does for a MIDI item: the initial file opened and played, then the item opened
+/// and played (its start held until the initial file has ended).
+void playInitialThenItem(MMControl& mmc, const QString& init, const QString& item) {
+    mmc.setFileName(init);
+    mmc.setDeviceType(QStringLiteral("Sequencer"));
+    mmc.setCommand(QStringLiteral("Open"));
+    ASSERT_EQ(mmc.Error(), 0);
+    mmc.setCommand(QStringLiteral("Play"));
+    ASSERT_EQ(mmc.Error(), 0);
+    mmc.setFileName(item);
+    mmc.setCommand(QStringLiteral("Open"));
+    ASSERT_EQ(mmc.Error(), 0);
+    mmc.setCommand(QStringLiteral("Play"));
+    ASSERT_EQ(mmc.Error(), 0);
+}
+} // namespace
+
 TEST(InitialMidiFile, ItsProgramChangeIsInForceWhenTheItemPlays) {
     QTemporaryDir dir;
     // The initial file sets channel 1 to program 40 and plays briefly; the item sets nothing.
@@ -314,17 +332,7 @@ TEST(InitialMidiFile, ItsProgramChangeIsInForceWhenTheItemPlays) {
     MidiOnlyBackend backend(&engine);
     MMControl mmc(&backend, nullptr);
     QSignalSpy done(&mmc, &MMControl::Done);
-    mmc.setFileName(init);
-    mmc.setDeviceType(QStringLiteral("Sequencer"));
-    mmc.setCommand(QStringLiteral("Open"));
-    ASSERT_EQ(mmc.Error(), 0);
-    mmc.setCommand(QStringLiteral("Play"));
-    ASSERT_EQ(mmc.Error(), 0);
-    mmc.setFileName(item);
-    mmc.setCommand(QStringLiteral("Open"));
-    ASSERT_EQ(mmc.Error(), 0);
-    mmc.setCommand(QStringLiteral("Play"));
-    ASSERT_EQ(mmc.Error(), 0);
+    ASSERT_NO_FATAL_FAILURE(playInitialThenItem(mmc, init, item));
     EXPECT_EQ(mmc.Mode(), ModePlaying);
     EXPECT_EQ(mmc.Position(), 0); // the item waits for the initial file
     // Once the item itself sounds, the initial file's program is the channel's.
@@ -423,14 +431,7 @@ TEST(InitialMidiFile, ItsGsRhythmPartIsInForceWhenTheItemsFirstNoteSounds) {
     MidiOnlyBackend backend(&engine);
     MMControl mmc(&backend, nullptr);
     QSignalSpy done(&mmc, &MMControl::Done);
-    mmc.setFileName(init);
-    mmc.setDeviceType(QStringLiteral("Sequencer"));
-    mmc.setCommand(QStringLiteral("Open"));
-    mmc.setCommand(QStringLiteral("Play"));
-    mmc.setFileName(item);
-    mmc.setCommand(QStringLiteral("Open"));
-    mmc.setCommand(QStringLiteral("Play"));
-    ASSERT_EQ(mmc.Error(), 0);
+    ASSERT_NO_FATAL_FAILURE(playInitialThenItem(mmc, init, item));
     QDeadlineTimer limit(30000);
     while (mmc.Position() == 0 && !limit.hasExpired())
         QTest::qWait(5);

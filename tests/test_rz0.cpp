@@ -125,3 +125,26 @@ TEST(Rz0, CharactersWithTwoCodesKeepTheBytesTheyCameWith) {
     EXPECT_EQ(ibm, QStringLiteral("ⅰ"));
     EXPECT_EQ(Cp932::encode(ibm), QByteArray("\xfa\x40", 2));
 }
+
+TEST(Rz0, ReadInPiecesAsParsedWholeEvenWhenALineEndStraddlesAPiece) {
+    // The reader takes the file in 64 KiB pieces: a CR at the end of one piece and its LF at the
+    // start of the next are one line end, and a line split across pieces is one entry.
+    QTemporaryDir dir;
+    for (const qsizetype crAt : {qsizetype(65535), qsizetype(65536), qsizetype(65534)}) {
+        QByteArray bytes;
+        while (bytes.size() < crAt - 40)
+            bytes += "C:\\MUSIC\\SONG.MID\r\n";
+        bytes += QByteArray(crAt - bytes.size(), 'x');
+        bytes += "\r\nC:\\LAST.WAV";
+        const QString path = dir.filePath(QStringLiteral("p%1.rz0").arg(crAt));
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_EQ(f.write(bytes), bytes.size());
+        }
+        QStringList read;
+        ASSERT_EQ(ReadRz0File(path, read), Rz0Result::Opened);
+        EXPECT_EQ(read, parseRz0(bytes).value()) << crAt;
+        EXPECT_EQ(read.constLast(), QStringLiteral("C:\\LAST.WAV"));
+    }
+}
