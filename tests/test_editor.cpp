@@ -259,6 +259,9 @@ TEST_F(Editor, OnlyFoldersAreEnteredAndNeverThePseudoFileSystems) {
     p.addMedia(QStringLiteral("t/a.mid"));
     p.addMedia(QStringLiteral("t/real/b.mid"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(p.host(QStringLiteral("t/pipe"))).constData(), 0600), 0);
+    // Links into the kernel's file systems, as C:\ (the root folder) holds them.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc"), p.host(QStringLiteral("t/proc"))));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/sys"), p.host(QStringLiteral("t/sys"))));
     browse(QStringLiteral("C:\\t"));
     ed->DefFileSub->click();
     EXPECT_EQ(saveList(), QStringList({"C:\\t\\a.mid", "C:\\t\\real\\b.mid"}));
