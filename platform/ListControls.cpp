@@ -282,14 +282,28 @@ void DriveListBox::mountsChanged() {
     ::lseek(mountsFd_, 0, SEEK_SET);
     while (::read(mountsFd_, buf, sizeof buf) > 0) {
     }
-    if (drives_->refresh())
+    drives_->refresh();
+    if (!showsMap())
         reload();
 }
 
 void DriveListBox::showPopup() {
-    if (drives_->refresh())
+    // The map is shared with the other drive lists: one of them may have read it anew already.
+    drives_->refresh();
+    if (!showsMap())
         reload();
     QComboBox::showPopup();
+}
+
+bool DriveListBox::showsMap() const {
+    const QList<zypo::Drive>& now = drives_->drives();
+    if (now.size() != count())
+        return false;
+    for (int i = 0; i < count(); ++i)
+        if (itemData(i).toString() != QString(now.at(i).letter) ||
+            itemText(i) != drives_->displayName(now.at(i).letter))
+            return false;
+    return true;
 }
 
 void DriveListBox::reload() {

@@ -120,6 +120,8 @@ Q_SIGNALS:
 
 private:
     void mountsChanged();
+    /// The list shows the drive map's drives as they are now.
+    bool showsMap() const;
     DriveMap* drives_;
     int mountsFd_ = -1;
     QSocketNotifier* mountsWatch_ = nullptr;

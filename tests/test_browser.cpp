@@ -1,5 +1,6 @@
 // The main window's browser: type filter, drives, folders, file list clicks and keys, help.
 #include "TestSupport.h"
+#include "playlist/DefFileSDL.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -288,6 +289,19 @@ TEST(BrowserDrives, TheDriveListFollowsVolumesMountedAfterStartAndKeepsTheirLett
     p.w->main0Drive->hidePopup();
     EXPECT_EQ(letters(), QStringLiteral("CDE"));
     EXPECT_EQ(p.drives.hostRoot(QLatin1Char('D')), one);
+    // The editor's drive list, on the same drives, shows them too when it drops down, though
+    // the main window's list has read the mount table already.
+    DefFileSDL editor(*p.M);
+    mounted = {two, one, QDir(one).filePath(QStringLiteral(".."))};
+    p.w->main0Drive->showPopup();
+    p.w->main0Drive->hidePopup();
+    editor.DefFileDrive1->showPopup();
+    editor.DefFileDrive1->hidePopup();
+    EXPECT_EQ(editor.DefFileDrive1->count(), p.w->main0Drive->count());
+    EXPECT_EQ(editor.DefFileDrive1->count(), 4);
+    mounted = {two, one};
+    p.w->main0Drive->showPopup();
+    p.w->main0Drive->hidePopup();
     // The drive shown goes away: the browser follows to C:.
     p.w->main0Drive->setDrive(QLatin1Char('E'));
     ASSERT_EQ(p.w->main0Dir->Path(), QStringLiteral("E:\\"));
