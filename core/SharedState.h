@@ -22,7 +22,6 @@ using WindowHandle = QPointer<QWidget>;
 struct ForegroundHandle {
     QPointer<QWidget> widget;
     quint64 native = 0;
-    bool isNull() const { return !widget && native == 0; }
 };
 
 inline constexpr const char* NoIniMidFile = "xxxxxxxxXxxx";

@@ -281,9 +281,7 @@ void main0::driveNotReady(const QString& driveText) {
                            MsgIcon::Exclamation, M.AppTitle);
     // Back to the last drive that worked; when that one has gone too (a volume unmounted while
     // it was browsed), to C:, which is always there. The way back never shows the message again.
-    QChar back = LastDrive.isEmpty() ? QChar(QLatin1Char('C')) : LastDrive.at(0).toUpper();
-    if (!M.svc.drives->isReady(back))
-        back = QLatin1Char('C');
+    const QChar back = M.svc.drives->readyOrC(driveLetterOf(LastDrive));
     recoveringDrive_ = true;
     if (main0Drive->DriveLetter() != back)
         main0Drive->setDrive(back); // raises main0Drive_Change for that drive

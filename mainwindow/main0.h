@@ -128,8 +128,11 @@ private:
     void showQueue();
     void driveNotReady(const QString& driveText);
     void openSelectedAfterUserAction();
-    /// The full path of the entry after the selected one in the active list (wrapping), or
-    /// empty.
+    /// The full path of an entry of the active list (the joining rule for the file list).
+    QString entryPath(int index) const;
+    /// The index after the selected one, wrapping from the last entry to the first.
+    static int nextIndex(const ListBox* list);
+    /// The full path of the entry after the selected one in the active list, or empty.
     QString followingEntry() const;
     void prepareFollowingItem();
 

@@ -57,11 +57,12 @@ bool DriveMap::refresh() {
         }
         list.append({letter, v});
     }
-    std::sort(list.begin(), list.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
-    bool same = list.size() == drives_.size();
-    for (qsizetype i = 0; same && i < list.size(); ++i)
-        same = list.at(i).letter == drives_.at(i).letter && list.at(i).hostRoot == drives_.at(i).hostRoot;
+    const QList<Drive> before = drives_;
     drives_ = list;
+    sortDrives();
+    bool same = before.size() == drives_.size();
+    for (qsizetype i = 0; same && i < before.size(); ++i)
+        same = before.at(i).letter == drives_.at(i).letter && before.at(i).hostRoot == drives_.at(i).hostRoot;
     return !same;
 }
 
@@ -119,6 +120,10 @@ bool DriveMap::isReady(QChar letter) const {
         return false;
     const QFileInfo info(root);
     return info.isDir() && info.isReadable() && info.isExecutable();
+}
+
+QChar DriveMap::readyOrC(QChar letter) const {
+    return !letter.isNull() && isReady(letter) ? letter.toUpper() : QChar(QLatin1Char('C'));
 }
 
 QString DriveMap::displayName(QChar letter) const {

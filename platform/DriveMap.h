@@ -40,6 +40,9 @@ public:
     QString hostRoot(QChar letter) const;
     /// A drive whose folder is missing or unreadable is not ready.
     bool isReady(QChar letter) const;
+    /// The drive to go back to after one that is not ready: `letter` when it is ready, else C:
+    /// (the root folder, always there).
+    QChar readyOrC(QChar letter) const;
     /// "c: [/media/user/STICK]": how the drive list shows a drive.
     QString displayName(QChar letter) const;
 

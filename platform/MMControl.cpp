@@ -117,8 +117,7 @@ void MMControl::doOpen() {
     int err = 0;
     std::unique_ptr<MediaDevice> device;
     if (standby_ && type.isEmpty() && host == standbyHost_) {
-        const QFileInfo info(host);
-        if (info.size() == standbySize_ && info.lastModified().toMSecsSinceEpoch() == standbyModified_)
+        if (standbyFits(QFileInfo(host)))
             device = std::move(standby_); // opened ahead of time: nothing left to do
         else
             dropStandby();
@@ -167,8 +166,7 @@ void MMControl::prepare(const QString& fileName) {
     const QFileInfo info(host);
     if (host.isEmpty() || !info.isFile())
         return;
-    if (standby_ && host == standbyHost_ && info.size() == standbySize_ &&
-        info.lastModified().toMSecsSinceEpoch() == standbyModified_)
+    if (standby_ && host == standbyHost_ && standbyFits(info))
         return; // ready already
     dropStandby();
     int err = 0;
@@ -185,6 +183,11 @@ void MMControl::prepare(const QString& fileName) {
     standbyHost_ = host;
     standbySize_ = info.size();
     standbyModified_ = info.lastModified().toMSecsSinceEpoch();
+}
+
+bool MMControl::standbyFits(const QFileInfo& file) const {
+    // The file the standby was opened from, unchanged since.
+    return file.size() == standbySize_ && file.lastModified().toMSecsSinceEpoch() == standbyModified_;
 }
 
 void MMControl::dropStandby() {

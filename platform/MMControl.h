@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <memory>
 
+class QFileInfo;
 class QToolButton;
 
 namespace zypo {
@@ -111,6 +112,7 @@ private:
     void onCurrentFailed(int error);
     void onPrecedingEnded();
     void updateButtons();
+    bool standbyFits(const QFileInfo& file) const;
 
     MediaBackend* backend_;
     const DriveMap* drives_;

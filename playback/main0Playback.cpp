@@ -38,11 +38,7 @@ void main0::OpenItem() {
                                M.AppTitle);
         return;
     }
-    if (M.QueueMode) {
-        M.PlayFile = main0List2->List(index);
-    } else {
-        M.PlayFile = joinPath(main0Dir->Path(), main0Flist->List(index));
-    }
+    M.PlayFile = entryPath(index);
     M.PlayFileUpper = M.PlayFile.toUpper();
     StatusBar1->setPanelText(1, M.PlayFile);
 
@@ -122,8 +118,7 @@ void main0::AdvanceItem() {
         const int count = list->ListCount();
         if (count <= 0)
             break;
-        const int selected = list->ListIndex();
-        list->setListIndex(count == selected + 1 ? 0 : selected + 1);
+        list->setListIndex(nextIndex(list));
         if (!advanceAgain_ && M.PlayMode == 1)
             PlayItem();
     } while (advanceAgain_);
@@ -227,16 +222,22 @@ void main0::PlayItem() {
     M.PlayTime = 0;
 }
 
+QString main0::entryPath(int index) const {
+    if (M.QueueMode)
+        return main0List2->List(index);
+    return joinPath(main0Dir->Path(), main0Flist->List(index));
+}
+
+int main0::nextIndex(const ListBox* list) {
+    // After the last entry comes the first.
+    return list->ListCount() == list->ListIndex() + 1 ? 0 : list->ListIndex() + 1;
+}
+
 QString main0::followingEntry() const {
     const ListBox* list = activeList();
-    const int count = list->ListCount();
-    const int selected = list->ListIndex();
-    if (count <= 0 || selected < 0)
+    if (list->ListCount() <= 0 || list->ListIndex() < 0)
         return {};
-    const int next = count == selected + 1 ? 0 : selected + 1;
-    if (M.QueueMode)
-        return main0List2->List(next);
-    return joinPath(main0Dir->Path(), main0Flist->List(next));
+    return entryPath(nextIndex(list));
 }
 
 void main0::prepareFollowingItem() {

@@ -125,9 +125,7 @@ void DefFileSDL::DefFileDrive1_Change() {
         M.svc.prompter->MsgBox(QStringLiteral("ドライブの準備ができていません (") + DefFileDrive1->Drive() +
                                    QLatin1Char(')'),
                                MsgIcon::Exclamation, M.AppTitle);
-        QChar back = DefLastDrive.isEmpty() ? QChar(QLatin1Char('C')) : DefLastDrive.at(0).toUpper();
-        if (!M.svc.drives->isReady(back))
-            back = QLatin1Char('C');
+        const QChar back = M.svc.drives->readyOrC(driveLetterOf(DefLastDrive));
         recoveringDrive_ = true;
         if (DefFileDrive1->DriveLetter() != back)
             DefFileDrive1->setDrive(back);
