@@ -273,6 +273,7 @@ std::vector<float> MidiEngine::renderNote(int channel, int note, int velocity, i
     if (!synth_)
         return left;
     std::lock_guard lock(mutex_);
+    const std::lock_guard rendering(renderMutex_);
     // Dry: the effects keep tails of whatever sounded before.
     fluid_synth_reverb_on(synth_, -1, 0);
     fluid_synth_chorus_on(synth_, -1, 0);
@@ -416,6 +417,7 @@ void MidiEngine::render(int frames, float* left, float* right) {
             }
         }
         if (synth_) {
+            const std::lock_guard rendering(renderMutex_);
             fluid_synth_write_float(synth_, n, left + done, 0, 1, right + done, 0, 1);
             if (output_.limiter)
                 limit(n, left + done, right + done);

@@ -92,6 +92,8 @@ private:
     std::atomic<bool> quit_{false};
 
     mutable std::mutex mutex_;
+    // One renderer of the synthesiser at a time: the audio side, or renderNote.
+    std::mutex renderMutex_;
     QPointer<MidiDevice> device_;
     const MidiDevice* deviceRaw_ = nullptr;
     const SmfSong* song_ = nullptr;
