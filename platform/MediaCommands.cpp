@@ -9,6 +9,30 @@
 
 namespace zypo {
 
+namespace {
+/// A second name for an item the transport has open: what is known of it, copied when the
+/// alias was opened, and nothing to play.
+class SharedFacts : public MediaDevice {
+public:
+    explicit SharedFacts(const MediaDevice& open)
+        : length_(open.length()), size_(open.sourceSize()), video_(open.usesWindows()) {}
+    int open(const QString&) override { return 0; }
+    int play() override { return mcierr::NonapplicableFunction; }
+    int pause() override { return mcierr::NonapplicableFunction; }
+    void close() override {}
+    bool isPlaying() const override { return false; }
+    qint64 length() const override { return length_; }
+    qint64 position() const override { return 0; }
+    bool usesWindows() const override { return video_; }
+    QSize sourceSize() const override { return size_; }
+
+private:
+    qint64 length_;
+    QSize size_;
+    bool video_;
+};
+} // namespace
+
 MediaCommands::MediaCommands(MediaBackend* backend, const DriveMap* drives, MMControl* transport)
     : backend_(backend), drives_(drives), transport_(transport) {}
 
@@ -83,6 +107,14 @@ std::int32_t MediaCommands::mciSendString(const QString& command, QString& reply
             alias = w.at(1).toLower();
         if (aliases_.count(alias) != 0)
             return mcierr::DuplicateAlias;
+        // The item the transport has open is not read a second time when its engine can share
+        // what it knows (the video window asks for the size of the item just opened).
+        if (const MediaDevice* open = transport_ ? transport_->openDevice(w.at(1)) : nullptr;
+            open && open->sharesFacts()) {
+            aliases_.emplace(alias, std::make_unique<SharedFacts>(*open));
+            reply.clear();
+            return 0;
+        }
         const QString host = drives_ ? drives_->toHost(w.at(1)) : w.at(1);
         if (host.isEmpty())
             return mcierr::FileNotFound;

@@ -35,6 +35,10 @@ public:
         (void)rect;
         return 0;
     }
+    /// Whether a query on the same file ("open … alias", "where … source") may read this open
+    /// device's facts instead of opening the file a second time. False for engines that must
+    /// open the file again (a second instance may even be refused).
+    virtual bool sharesFacts() const { return false; }
 
 Q_SIGNALS:
     void finished();

@@ -176,6 +176,28 @@ TEST_F(Video, AFailedSourceQueryGivesAZeroPictureAndNoCrash) {
     EXPECT_TRUE(p.prompter.messages.isEmpty());
 }
 
+TEST_F(Video, AnEngineThatSharesWhatItKnowsIsNotOpenedASecondTimeForTheSize) {
+    // A second instance would even be refused: the size comes from the open item all the same.
+    p.media.media[clip].sharesFacts = true;
+    p.media.media[clip].secondOpenError = mcierr::DeviceOpen;
+    p.w->MenuBairitu1_Click(3); // 1.5×
+    MVIDEO* v = openClip();
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->Pic1->size(), QSize(480, 360));
+    EXPECT_EQ(p.media.deviceFor(clip)->destination(), QRect(0, 0, 480, 360));
+    EXPECT_EQ(p.media.log.filter(QStringLiteral("open ")).size(), 1);
+    EXPECT_TRUE(p.prompter.messages.isEmpty());
+
+    // Another file than the open item is opened for its own answer.
+    MediaCommands cmd(&p.media, &p.drives, p.w->MMC);
+    p.addMedia(QStringLiteral("v/other.avi"), {1000, 0, 0, true, QSize(64, 48)});
+    QString reply;
+    ASSERT_EQ(cmd.mciSendString(QStringLiteral("open \"C:\\v\\other.avi\" alias x"), reply), 0);
+    EXPECT_EQ(cmd.mciSendString(QStringLiteral("where x source"), reply), 0);
+    EXPECT_EQ(reply, QStringLiteral("0 0 64 48"));
+    EXPECT_EQ(p.media.log.filter(QStringLiteral("open ")).size(), 2);
+}
+
 TEST_F(Video, AClipThatCannotBeSizedLeavesNoAliasOpenForTheNextClip) {
     const QString big = p.addMedia(QStringLiteral("v/big.avi"), {5000, 0, 0, true, QSize(20000, 20000)});
     p.w->main0Flist->Refresh();

@@ -3,10 +3,13 @@
 #include "platform/MediaErrors.h"
 
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMetaObject>
 #include <QPointer>
 #include <QWidget>
+#include <QWindow>
 #include <mpv/client.h>
 
 namespace zypo {
@@ -54,7 +57,24 @@ int MpvDevice::open(const QString& hostPath) {
         return mcierr::FileNotFound;
     if (!QFileInfo(hostPath).isReadable())
         return mcierr::FileRead;
-    const int err = load(-1);
+    std::int64_t wid = -1;
+    if (drawsPictures()) {
+        // An unmapped window of its own; a file without pictures never sets mpv's output up in it.
+        carrier_ = new QWindow;
+        carrier_->setFlag(Qt::FramelessWindowHint);
+        carrier_->resize(1, 1);
+        wid = static_cast<std::int64_t>(carrier_->winId());
+    }
+    int err = load(wid);
+    if (wid >= 0 &&
+        (err == mcierr::CannotLoadDriver || err == mcierr::CreateWindow || err == mcierr::Driver)) {
+        // The picture cannot be shown here: the item opens without it, and a clip's start
+        // reports why.
+        destroyPlayer();
+        delete carrier_;
+        displayError_ = err;
+        err = load(-1);
+    }
     if (err != 0)
         return err;
 
@@ -70,7 +90,15 @@ int MpvDevice::open(const QString& hostPath) {
         video_ = true;
         size_ = QSize(static_cast<int>(w), static_cast<int>(h));
     }
+    if (!video_ && carrier_)
+        delete carrier_;
     return 0;
+}
+
+bool MpvDevice::drawsPictures() const {
+    // mpv draws into a foreign window on X11 only; elsewhere (and in headless runs) the picture
+    // is decoded and dropped.
+    return output_.video != QLatin1String("null") && QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
 int MpvDevice::load(std::int64_t wid) {
@@ -93,8 +121,8 @@ int MpvDevice::load(std::int64_t wid) {
     // The end of an item is reported at its true end, and closing does not wait for a drain.
     setOption(mpv_, "gapless-audio", QStringLiteral("no"));
     if (wid >= 0) {
-        // The picture goes into the window the transport was given, scaled to its size. The
-        // window is set before the file is loaded: switching outputs later can stall.
+        // The picture goes into the carrier, scaled to its size. The window is set before the
+        // file is loaded: switching outputs later can stall.
         setOption(mpv_, "wid", QString::number(wid));
         setOption(mpv_, "vo", output_.video.isEmpty() ? QStringLiteral("x11,gpu") : output_.video);
         setOption(mpv_, "keepaspect", QStringLiteral("no"));
@@ -144,19 +172,28 @@ int MpvDevice::load(std::int64_t wid) {
 }
 
 void MpvDevice::setDisplay(QWidget* window) {
-    if (!mpv_ || !video_ || !window || displaySet_ || output_.video == QLatin1String("null"))
+    if (!mpv_ || !video_ || !window || !carrier_ || display_ == window)
         return;
-    // Load the item again, this time drawing into the window (still paused at its start).
-    const bool wasPlaying = playing_;
-    close();
-    displayError_ = load(static_cast<std::int64_t>(window->winId()));
-    displaySet_ = displayError_ == 0;
-    if (displaySet_ && wasPlaying)
-        play();
+    if (display_)
+        display_->removeEventFilter(this);
+    // The window's own native window becomes the carrier's parent; mpv follows the carrier's
+    // size, and the carrier follows the window's.
+    display_ = window;
+    window->winId();
+    carrier_->setParent(window->windowHandle());
+    carrier_->setGeometry(QRect(QPoint(0, 0), window->size()));
+    carrier_->show();
+    window->installEventFilter(this);
+}
+
+bool MpvDevice::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == display_ && carrier_ && event->type() == QEvent::Resize)
+        carrier_->setGeometry(QRect(QPoint(0, 0), display_->size()));
+    return MediaDevice::eventFilter(watched, event);
 }
 
 int MpvDevice::play() {
-    if (displayError_ != 0)
+    if (video_ && displayError_ != 0)
         return displayError_;
     if (!mpv_)
         return mcierr::InvalidDeviceName;
@@ -179,6 +216,15 @@ int MpvDevice::pause() {
 
 void MpvDevice::close() {
     playing_ = false;
+    if (display_)
+        display_->removeEventFilter(this);
+    display_ = nullptr;
+    // mpv first: its output window lives inside the carrier.
+    destroyPlayer();
+    delete carrier_;
+}
+
+void MpvDevice::destroyPlayer() {
     if (!mpv_)
         return;
     mpv_set_wakeup_callback(mpv_, nullptr, nullptr);

@@ -2,9 +2,18 @@
 // WAV, AVI and anything else FFmpeg plays, on libmpv. One mpv instance per open item: "Open"
 // loads the file paused and reads its length and picture size; "Play" unpauses. mpv's events
 // are drained on the UI thread (its wakeup callback only queues a call).
+//
+// The picture is drawn into a window of the device's own (the carrier), made before the file is
+// loaded: mpv's video output is set up with the first load, the first frame is decoded into it
+// while nobody sees it, and the display window the transport is given later only takes the
+// carrier in as a child. A video item therefore loads once, also when it was opened ahead of
+// time, and shows its picture as soon as its window is mapped.
 #include "platform/MediaDevice.h"
 
+#include <QPointer>
 #include <cstdint>
+
+class QWindow;
 
 struct mpv_handle;
 struct mpv_event;
@@ -32,12 +41,18 @@ public:
     bool usesWindows() const override { return video_; }
     QSize sourceSize() const override { return size_; }
     void setDisplay(QWidget* window) override;
+    bool sharesFacts() const override { return true; }
 
     /// An mpv error code (negative) as a media error number.
     static int errorNumber(int mpvError, const QString& hostPath);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     int load(std::int64_t wid);
+    void destroyPlayer();
+    bool drawsPictures() const;
     void drain();
     void handle(::mpv_event* event);
     MpvOutput output_;
@@ -50,8 +65,9 @@ private:
     bool loaded_ = false;
     bool ready_ = false; // loaded and the first data decoded
     int loadError_ = 0;
-    bool displaySet_ = false;
-    int displayError_ = 0;
+    int displayError_ = 0; // the picture cannot be shown: a clip fails to start with this
+    QPointer<QWindow> carrier_; // mpv's video output lives in it
+    QPointer<QWidget> display_; // the window that holds the carrier, once set
 };
 
 } // namespace zypo

@@ -21,6 +21,8 @@ struct ScriptedMedia {
     /// A second instance of the file, opened while one is open, fails with this number (a
     /// device that cannot be shared); 0: it opens.
     int secondOpenError = 0;
+    /// Queries on the open item read its facts instead of opening it again (as mpv's do).
+    bool sharesFacts = false;
 };
 
 class ScriptedBackend;
@@ -40,6 +42,7 @@ public:
     QSize sourceSize() const override { return media_.size; }
     void setDisplay(QWidget* window) override;
     int setDestination(const QRect& rect) override;
+    bool sharesFacts() const override { return media_.sharesFacts; }
 
     QString hostPath() const { return path_; }
     bool isClosed() const { return closed_; }

@@ -2,7 +2,7 @@
 modes against another program's window."""
 
 from desk import (DesktopCase, active_window, activate, colours, geometry, main, make, poll,
-                  screenshot, stacking, wm_state)
+                  screenshot, stacking, window_name, wm_state)
 
 GREY = bytes([192, 192, 192])
 
@@ -35,6 +35,22 @@ class Video(DesktopCase):
             poll(lambda: self.picture_shown(v), f"the picture at {w}×{h}")
             p.press("stop")
             poll(lambda: not p.video(), "the video window to close")
+
+    def test_a_clip_after_a_clip_shows_its_own_picture_in_a_fresh_window(self):
+        # The second clip is opened ahead of time while the first plays; its picture was decoded
+        # before its window existed, and must still appear there at the chosen size.
+        make("avi", self.path("clip2.avi"), 96, 72, 20, 880)
+        p = self.start()
+        p.magnification(4)  # 2×
+        p.choose_entry(1)  # clip.avi; clip2.avi follows in continuous play
+        first = poll(p.video, "the first clip's window")
+        p.press("play")
+        poll(lambda: self.picture_shown(first), "the first picture")
+        p.press("next")
+        second = poll(lambda: p.video() if p.video() not in (0, first) else 0, "the second clip's window")
+        self.assertTrue(window_name(second).endswith("clip2.avi)"), window_name(second))
+        poll(lambda: geometry(second) and geometry(second)[2:4] == (192, 144), "a 192×144 picture")
+        poll(lambda: self.picture_shown(second), "the second picture")
 
     def test_mode_two_brings_the_picture_to_the_front_when_it_starts(self):
         p = self.start()  # screen mode 2 is the default
