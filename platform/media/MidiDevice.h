@@ -1,9 +1,14 @@
 #pragma once
 // MIDI items on one FluidSynth synthesiser kept for the whole run. Our own sequencer sends each
-// file's events into it while it renders audio (in the audio driver's callback, or in an output
-// thread of ours for the null output), so the end of a song is known to the sample, a pause
-// silences at once, and the state an initial MIDI file leaves in the synthesiser carries into
-// the next item.
+// file's events into it while it renders audio (in an output thread of ours, or in FluidSynth's
+// audio driver's callback when another driver is chosen), so the end of a song is known to the
+// sample, a pause silences at once, and the state an initial MIDI file leaves in the synthesiser
+// carries into the next item.
+//
+// The sound goes out on one PulseAudio stream kept open for the run. It always runs, so a song
+// that follows a song joins on without a gap; a song that starts after silence (after a WAV or
+// AVI item, or a pause) drops the silence queued at the server first, so it is heard at once
+// instead of a queue's length later.
 #include "platform/MediaDevice.h"
 #include "platform/media/MidiModules.h"
 #include "platform/media/Smf.h"
@@ -18,6 +23,7 @@
 typedef struct _fluid_hashtable_t fluid_settings_t;
 typedef struct _fluid_synth_t fluid_synth_t;
 typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
+struct pa_simple;
 
 namespace zypo {
 
@@ -72,6 +78,8 @@ private:
     int loadSynth();
     void silence();
     void nullLoop();
+    bool openPulse();
+    void pulseLoop();
     void send(const MidiEvent& e);
     void limit(int frames, float* left, float* right);
     class FluidModuleControl;
@@ -88,8 +96,12 @@ private:
     MidiModules modules_; // GM/GS/XG state, kept across items like the synthesiser's own
     std::unique_ptr<FluidModuleControl> moduleControl_;
     float limiterGain_ = 1.0f; // touched by the rendering side only
-    std::thread nullThread_;
+    std::thread outputThread_; // our own output: PulseAudio, or the paced null output
     std::atomic<bool> quit_{false};
+    pa_simple* pulse_ = nullptr;
+    int queuedFrames_ = 0;                 // what the server holds before it plays
+    std::atomic<bool> songStarted_{false}; // set by start(): the output may drop queued silence
+    std::int64_t quietFrames_ = 0;         // how long the output has been (all but) silent
 
     mutable std::mutex mutex_;
     // One renderer of the synthesiser at a time: the audio side, or renderNote.
