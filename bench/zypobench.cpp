@@ -125,6 +125,14 @@ int makeInputs(const QString& dir) {
              save(dir + QStringLiteral("/gap-mixed/") + n +
                       (i % 2 ? QStringLiteral(".wav") : QStringLiteral(".mid")),
                   i % 2 ? demo::toneWav(660, 700) : demo::heldNoteMidi(60, 700));
+        // Every ordered pair of kinds: MIDI → WAV → AVI → MIDI → AVI → WAV → MIDI …
+        static const char* const kinds[] = {"mid", "wav", "avi", "mid", "avi", "wav"};
+        const QString kind = QString::fromLatin1(kinds[i % 6]);
+        const QString kindFile = dir + QStringLiteral("/gap-kinds/") + n + QLatin1Char('.') + kind;
+        if (ok)
+            ok = save(kindFile, kind == QLatin1String("mid")   ? demo::heldNoteMidi(64, 700)
+                                : kind == QLatin1String("wav") ? demo::toneWav(440, 700)
+                                                               : demo::aviPattern(32, 24, 7, 660));
     }
     // A folder of 32,767 files, kanji names among them.
     const QString big = dir + QStringLiteral("/browse");
