@@ -207,6 +207,30 @@ TEST(Faults, NoAudioOutputFailsPlayInsteadOfASilentSuccess) {
     EXPECT_EQ(err, mcierr::WaveOutputsUnsuitable);
 }
 
+TEST(Faults, NoSoundServerFailsAMidiPlayInsteadOfASilentSuccess) {
+    // The engine's own stream cannot connect; FluidSynth's drivers are tried next and, with no
+    // sound card and no server either, the start fails with a message-worthy number.
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeAll(dir.filePath(QStringLiteral("a.mid")), demo::midiTune()));
+    const QByteArray saved = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", QByteArray("unix:") + dir.filePath(QStringLiteral("no-server")).toUtf8());
+    {
+        MidiEngine engine(
+            {false, false, QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), QString(), QString()});
+        MidiDevice midi(&engine);
+        ASSERT_EQ(midi.open(dir.filePath(QStringLiteral("a.mid"))), 0);
+        const int err = midi.play();
+        if (QFileInfo::exists(QStringLiteral("/dev/snd")))
+            EXPECT_TRUE(err == 0 || err == mcierr::WaveOutputsUnsuitable) << err; // a card may take it
+        else
+            EXPECT_EQ(err, mcierr::WaveOutputsUnsuitable);
+    }
+    if (saved.isNull())
+        qunsetenv("PULSE_SERVER");
+    else
+        qputenv("PULSE_SERVER", saved);
+}
+
 TEST(Faults, AFolderOfBrokenMediaIsPlayedThrough) {
     Player p;
     auto real = createSystemMediaBackend(nullptr);
