@@ -222,27 +222,39 @@ bool MidiEngine::openPulse() {
     // 20 ms at the server: enough to ride out a busy moment; the silence in it is dropped when
     // a song starts after silence, and the rest of the wait for the first sound is about half
     // of it (25 ms queued kept a WAV-to-MIDI gap near 20 ms, 20 ms keeps it near 15).
-    queuedFrames_ = static_cast<int>(rate_ * 0.020);
+    if (queuedFrames_ == 0)
+        queuedFrames_ = static_cast<int>(rate_ * 0.020);
     pa_buffer_attr attr;
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(queuedFrames_ * 2 * sizeof(float));
     attr.prebuf = static_cast<std::uint32_t>(-1);
     attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(-1);
-    pulse_ =
+    pa_simple* stream =
         pa_simple_new(nullptr, "zypo", PA_STREAM_PLAYBACK, nullptr, "MIDI", &spec, nullptr, &attr, nullptr);
-    quietFrames_ = queuedFrames_;
-    return pulse_ != nullptr;
+    if (!stream)
+        return false;
+    const std::lock_guard lock(outputMutex_);
+    pulse_ = stream;
+    return true;
 }
 
 void MidiEngine::pulseLoop() {
     std::vector<float> l(Block), r(Block), frames(2 * Block);
+    const auto blockTime = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(Block / rate_));
+    auto next = std::chrono::steady_clock::now();
+    quietFrames_ = queuedFrames_;
     while (!quit_) {
+        pa_simple* out = nullptr;
+        {
+            const std::lock_guard lock(outputMutex_);
+            out = pulse_;
+        }
         // A song that starts after a queue's worth of (near) silence: only that is queued, and
         // it goes, so the song is heard at once rather than a queue's length later.
-        if (songStarted_.exchange(false) && quietFrames_ >= queuedFrames_) {
-            pa_simple_flush(pulse_, nullptr);
-        }
+        if (out && songStarted_.exchange(false) && quietFrames_ >= queuedFrames_)
+            pa_simple_flush(out, nullptr);
         render(Block, l.data(), r.data());
         float peak = 0.0f;
         for (int i = 0; i < Block; ++i) {
@@ -252,12 +264,21 @@ void MidiEngine::pulseLoop() {
         }
         // -60 dB: what is left of the effects' tails once everything has stopped.
         quietFrames_ = peak < 1e-3f ? quietFrames_ + Block : 0;
-        if (pa_simple_write(pulse_, frames.data(), frames.size() * sizeof(float), nullptr) < 0) {
-            // The sound server went away: the songs go on, unheard, in real time, so that every
-            // item still ends.
-            nullLoop();
-            return;
+        if (out) {
+            if (pa_simple_write(out, frames.data(), frames.size() * sizeof(float), nullptr) >= 0)
+                continue;
+            // The sound server went away: the song goes on unheard, in real time, so that it
+            // still ends; the next start connects again, or fails with a message.
+            {
+                const std::lock_guard lock(outputMutex_);
+                pulse_ = nullptr;
+            }
+            pa_simple_free(out);
+            outputLost_ = true;
+            next = std::chrono::steady_clock::now();
         }
+        next += blockTime;
+        std::this_thread::sleep_until(next);
     }
 }
 
@@ -285,6 +306,11 @@ void MidiEngine::nullLoop() {
 int MidiEngine::start(MidiDevice* device, const SmfSong* song) {
     if (const int err = ensureSynth())
         return err;
+    if (outputLost_) {
+        if (!openPulse())
+            return mcierr::WaveOutputsUnsuitable; // no sound server (any more)
+        outputLost_ = false;
+    }
     {
         std::lock_guard lock(mutex_);
         if (deviceRaw_ != device) {

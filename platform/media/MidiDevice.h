@@ -98,7 +98,9 @@ private:
     float limiterGain_ = 1.0f; // touched by the rendering side only
     std::thread outputThread_; // our own output: PulseAudio, or the paced null output
     std::atomic<bool> quit_{false};
+    std::mutex outputMutex_; // guards pulse_ between the output thread and a reconnecting start
     pa_simple* pulse_ = nullptr;
+    std::atomic<bool> outputLost_{false};
     int queuedFrames_ = 0;                 // what the server holds before it plays
     std::atomic<bool> songStarted_{false}; // set by start(): the output may drop queued silence
     std::int64_t quietFrames_ = 0;         // how long the output has been (all but) silent
