@@ -219,11 +219,12 @@ int MidiEngine::ensureOutput() {
 
 bool MidiEngine::openPulse() {
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<std::uint32_t>(rate_), 2};
-    // 20 ms at the server: enough to ride out a busy moment; the silence in it is dropped when
-    // a song starts after silence, and the rest of the wait for the first sound is about half
-    // of it (25 ms queued kept a WAV-to-MIDI gap near 20 ms, 20 ms keeps it near 15).
+    // 15 ms at the server: enough to ride out a busy moment (the thread only renders); the
+    // silence in it is dropped when a song starts after silence, and the rest of the wait for
+    // the first sound is about half of it (a WAV-to-MIDI gap of about 20 ms with 25 ms queued,
+    // 15 ms with 20, 12.5 with 15).
     if (queuedFrames_ == 0)
-        queuedFrames_ = static_cast<int>(rate_ * 0.020);
+        queuedFrames_ = static_cast<int>(rate_ * 0.015);
     pa_buffer_attr attr;
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(queuedFrames_ * 2 * sizeof(float));
