@@ -127,6 +127,11 @@ int makeInputs(const QString& dir) {
              save(dir + QStringLiteral("/gap-mixed/") + n +
                       (i % 2 ? QStringLiteral(".wav") : QStringLiteral(".mid")),
                   i % 2 ? demo::toneWav(660, 700) : demo::heldNoteMidi(60, 700));
+        // WAV and MIDI items in turn, played with an initial MIDI file (ini.mid, outside).
+        if (ok)
+            ok = save(dir + QStringLiteral("/gap-inimid/") + n +
+                          (i % 2 ? QStringLiteral(".mid") : QStringLiteral(".wav")),
+                      i % 2 ? demo::heldNoteMidi(64, 700) : demo::toneWav(440, 700));
         // Every ordered pair of kinds: MIDI → WAV → AVI → MIDI → AVI → WAV → MIDI …
         static const char* const kinds[] = {"mid", "wav", "avi", "mid", "avi", "wav"};
         const QString kind = QString::fromLatin1(kinds[i % 6]);
@@ -136,6 +141,7 @@ int makeInputs(const QString& dir) {
                                 : kind == QLatin1String("wav") ? demo::toneWav(440, 700)
                                                                : demo::aviPattern(32, 24, 7, 660));
     }
+    ok = ok && save(dir + QStringLiteral("/ini.mid"), demo::heldNoteMidi(60, 300));
     // A folder of 32,767 files, kanji names among them.
     const QString big = dir + QStringLiteral("/browse");
     QDir().mkpath(big);
@@ -260,9 +266,11 @@ int baselineSmfRead(const QString& file, int reps) {
 }
 
 /// Plays a folder continuously through the real audio output until `items` have ended.
-int playFolder(const QString& dir, int items) {
+int playFolder(const QString& dir, int items, const QString& initialMidi) {
     QDir::setCurrent(dir);
     Player p;
+    if (!initialMidi.isEmpty())
+        p.M->IniMidFile = p.drives.toDrivePath(initialMidi); // played before every MIDI item
     int ended = 0;
     QObject::connect(p.w->MMC, &MMControl::Done, [&](std::int16_t code) {
         if (code == 1 && ++ended >= items)
@@ -443,7 +451,7 @@ int main(int argc, char** argv) {
     if (mode == QLatin1String("baseline-smf-read"))
         return baselineSmfRead(args.value(1), reps);
     if (mode == QLatin1String("play"))
-        return playFolder(args.value(1), args.value(2).toInt());
+        return playFolder(args.value(1), args.value(2).toInt(), args.value(3));
     if (mode == QLatin1String("done-timing"))
         return doneTiming(args.value(1), args.value(2).toInt());
     if (mode == QLatin1String("cpu-midi"))
