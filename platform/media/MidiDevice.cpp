@@ -217,22 +217,24 @@ int MidiEngine::ensureOutput() {
     return driver_ ? 0 : mcierr::WaveOutputsUnsuitable;
 }
 
-bool MidiEngine::openPulse() {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<std::uint32_t>(rate_), 2};
+int MidiEngine::queuedFrames() const {
     // 15 ms at the server: enough to ride out a busy moment (the thread only renders); the
     // silence in it is dropped when a song starts after silence, and the rest of the wait for
     // the first sound is about half of it (a WAV-to-MIDI gap of about 20 ms with 25 ms queued,
     // 15 ms with 20, 12.5 with 15).
-    if (queuedFrames_ == 0)
-        queuedFrames_ = static_cast<int>(rate_ * 0.015);
+    return static_cast<int>(rate_ * 0.015);
+}
+
+bool MidiEngine::openPulse() {
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, static_cast<std::uint32_t>(rate_), 2};
     pa_buffer_attr attr;
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = static_cast<std::uint32_t>(queuedFrames_ * 2 * sizeof(float));
+    attr.tlength = static_cast<std::uint32_t>(queuedFrames() * 2 * sizeof(float));
     attr.prebuf = static_cast<std::uint32_t>(-1);
     attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(-1);
     pa_simple* stream =
-        pa_simple_new(nullptr, "zypo", PA_STREAM_PLAYBACK, nullptr, "MIDI", &spec, nullptr, &attr, nullptr);
+        pa_simple_new(nullptr, "zypo", PA_STREAM_PLAYBACK, nullptr, "MIDI", &format, nullptr, &attr, nullptr);
     if (!stream)
         return false;
     const std::lock_guard lock(outputMutex_);
@@ -245,7 +247,8 @@ void MidiEngine::pulseLoop() {
     const auto blockTime = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(Block / rate_));
     auto next = std::chrono::steady_clock::now();
-    quietFrames_ = queuedFrames_;
+    const int queued = queuedFrames();
+    quietFrames_ = queued;
     while (!quit_) {
         pa_simple* out = nullptr;
         {
@@ -254,7 +257,7 @@ void MidiEngine::pulseLoop() {
         }
         // A song that starts after a queue's worth of (near) silence: only that is queued, and
         // it goes, so the song is heard at once rather than a queue's length later.
-        if (out && songStarted_.exchange(false) && quietFrames_ >= queuedFrames_)
+        if (out && songStarted_.exchange(false) && quietFrames_ >= queued)
             pa_simple_flush(out, nullptr);
         render(Block, l.data(), r.data());
         float peak = 0.0f;

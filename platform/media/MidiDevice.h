@@ -79,6 +79,7 @@ private:
     void silence();
     void nullLoop();
     bool openPulse();
+    int queuedFrames() const; // what our stream holds at the server before it plays
     void pulseLoop();
     void send(const MidiEvent& e);
     void limit(int frames, float* left, float* right);
@@ -101,7 +102,6 @@ private:
     std::mutex outputMutex_; // guards pulse_ between the output thread and a reconnecting start
     pa_simple* pulse_ = nullptr;
     std::atomic<bool> outputLost_{false};
-    int queuedFrames_ = 0;                 // what the server holds before it plays
     std::atomic<bool> songStarted_{false}; // set by start(): the output may drop queued silence
     std::int64_t quietFrames_ = 0;         // how long the output has been (all but) silent
 
