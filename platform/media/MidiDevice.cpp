@@ -117,7 +117,11 @@ MidiEngine::MidiEngine(MidiOutput output) : output_(std::move(output)) {}
 MidiEngine::~MidiEngine() {
     if (loading_.valid())
         loading_.wait();
-    quit_ = true;
+    {
+        const std::lock_guard lock(outputMutex_);
+        quit_ = true;
+    }
+    wake_.notify_all();
     if (outputThread_.joinable())
         outputThread_.join();
     if (pulse_)
@@ -178,7 +182,14 @@ void MidiEngine::preload() {
         return;
     // A large SoundFont takes a moment to load: begun at start, off the UI thread, the first
     // MIDI item does not wait for it.
-    loading_ = std::async(std::launch::async, [this] { return loadSynth(); });
+    // The sound output is opened then too: a fresh stream's first writes are slow to be
+    // taken, and the first song should not wait for them.
+    loading_ = std::async(std::launch::async, [this] {
+        if (const int err = loadSynth())
+            return err;
+        ensureOutput(); // an output that cannot start is tried again, and reported, at a start
+        return 0;
+    });
 }
 
 int MidiEngine::loadSynth() {
@@ -218,11 +229,12 @@ int MidiEngine::ensureOutput() {
 }
 
 int MidiEngine::queuedFrames() const {
-    // 15 ms at the server: enough to ride out a busy moment (the thread only renders); the
-    // silence in it is dropped when a song starts after silence, and the rest of the wait for
-    // the first sound is about half of it (a WAV-to-MIDI gap of about 20 ms with 25 ms queued,
-    // 15 ms with 20, 12.5 with 15).
-    return static_cast<int>(rate_ * 0.015);
+    // 30 ms at the server rides out a busy moment. It costs no wait at a song's start: an idle
+    // output has run dry, and the server plays a dry stream's first sound at once (a WAV-to-MIDI
+    // gap of 6 to 9 ms with 30 ms queued; with silence kept queued it was about 5 ms + half the
+    // queue). A song's end is reported when its last sound is handed over, so the next item's
+    // sound joins on.
+    return static_cast<int>(rate_ * 0.030);
 }
 
 bool MidiEngine::openPulse() {
@@ -255,10 +267,6 @@ void MidiEngine::pulseLoop() {
             const std::lock_guard lock(outputMutex_);
             out = pulse_;
         }
-        // A song that starts after a queue's worth of (near) silence: only that is queued, and
-        // it goes, so the song is heard at once rather than a queue's length later.
-        if (out && songStarted_.exchange(false) && quietFrames_ >= queued)
-            pa_simple_flush(out, nullptr);
         render(Block, l.data(), r.data());
         float peak = 0.0f;
         for (int i = 0; i < Block; ++i) {
@@ -269,8 +277,10 @@ void MidiEngine::pulseLoop() {
         // -60 dB: what is left of the effects' tails once everything has stopped.
         quietFrames_ = peak < 1e-3f ? quietFrames_ + Block : 0;
         if (out) {
-            if (pa_simple_write(out, frames.data(), frames.size() * sizeof(float), nullptr) >= 0)
+            if (pa_simple_write(out, frames.data(), frames.size() * sizeof(float), nullptr) >= 0) {
+                waitForSong(queued);
                 continue;
+            }
             // The sound server went away: the song goes on unheard, in real time, so that it
             // still ends; the next start connects again, or fails with a message.
             {
@@ -283,6 +293,35 @@ void MidiEngine::pulseLoop() {
         }
         next += blockTime;
         std::this_thread::sleep_until(next);
+    }
+}
+
+void MidiEngine::waitForSong(int queued) {
+    // Nothing plays and the last sound has been handed over with a queue's worth of silence
+    // after it: the stream is left to run dry until the next song. Its first sound then goes
+    // out as a fresh stream's would, at once, instead of behind queued silence (and nothing is
+    // rendered while a WAV or AVI item plays). A start from here on wakes the wait below
+    // (start() sets playing_ before songStarted_).
+    songStarted_.exchange(false);
+    {
+        std::lock_guard lock(mutex_);
+        if (playing_ || silenceRequested_ || quietFrames_ < queued)
+            return;
+    }
+    std::unique_lock lock(outputMutex_);
+    idle_ = true;
+    wake_.wait(lock, [this] { return songStarted_ || quit_; });
+    idle_ = false;
+}
+
+void MidiEngine::checkIdleOutput() {
+    // Nothing is written while idle, so a sound server that went away meanwhile is asked about
+    // here: the start then connects again or fails with a message, rather than playing unheard.
+    const std::lock_guard lock(outputMutex_);
+    if (idle_ && pulse_ && pa_simple_get_latency(pulse_, nullptr) == static_cast<pa_usec_t>(-1)) {
+        pa_simple_free(pulse_);
+        pulse_ = nullptr;
+        outputLost_ = true;
     }
 }
 
@@ -310,6 +349,7 @@ void MidiEngine::nullLoop() {
 int MidiEngine::start(MidiDevice* device, const SmfSong* song) {
     if (const int err = ensureSynth())
         return err;
+    checkIdleOutput();
     if (outputLost_) {
         if (!openPulse())
             return mcierr::WaveOutputsUnsuitable; // no sound server (any more)
@@ -326,7 +366,11 @@ int MidiEngine::start(MidiDevice* device, const SmfSong* song) {
         }
         playing_ = true;
     }
-    songStarted_ = true;
+    {
+        const std::lock_guard lock(outputMutex_);
+        songStarted_ = true;
+    }
+    wake_.notify_all();
     if (const int err = ensureOutput()) {
         std::lock_guard lock(mutex_);
         playing_ = false;

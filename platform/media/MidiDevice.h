@@ -15,6 +15,7 @@
 
 #include <QPointer>
 #include <atomic>
+#include <condition_variable>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -81,6 +82,8 @@ private:
     bool openPulse();
     int queuedFrames() const; // what our stream holds at the server before it plays
     void pulseLoop();
+    void waitForSong(int queued);
+    void checkIdleOutput();
     void send(const MidiEvent& e);
     void limit(int frames, float* left, float* right);
     class FluidModuleControl;
@@ -99,10 +102,12 @@ private:
     float limiterGain_ = 1.0f; // touched by the rendering side only
     std::thread outputThread_; // our own output: PulseAudio, or the paced null output
     std::atomic<bool> quit_{false};
-    std::mutex outputMutex_; // guards pulse_ between the output thread and a reconnecting start
+    std::mutex outputMutex_;       // guards pulse_ between the output thread and a reconnecting start
+    std::condition_variable wake_; // a song starts, or the engine goes: the idle output goes on
+    bool idle_ = false;            // the output waits for a song and leaves pulse_ alone
     pa_simple* pulse_ = nullptr;
     std::atomic<bool> outputLost_{false};
-    std::atomic<bool> songStarted_{false}; // set by start(): the output may drop queued silence
+    std::atomic<bool> songStarted_{false}; // set by start(): an idle output goes on
     std::int64_t quietFrames_ = 0;         // how long the output has been (all but) silent
 
     mutable std::mutex mutex_;

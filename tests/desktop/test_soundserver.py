@@ -4,18 +4,7 @@ ends in its time, the next song's start finds no server and says so, and the pla
 import os
 import signal
 
-from desk import DesktopCase, Recorder, make, main, note_hz, poll, run, sounding_tail
-
-
-def current_title():
-    """The title the player gives the desktop for its current item (MPRIS metadata)."""
-    out = run("dbus-send", "--session", "--print-reply", "--dest=org.mpris.MediaPlayer2.zypo",
-              "/org/mpris/MediaPlayer2", "org.freedesktop.DBus.Properties.Get",
-              "string:org.mpris.MediaPlayer2.Player", "string:Metadata", check=False)
-    for name in ("a.mid", "b.mid"):
-        if name in out:
-            return name
-    return ""
+from desk import DesktopCase, Recorder, current_title, make, main, note_hz, poll, sounding_tail
 
 
 class SoundServer(DesktopCase):
