@@ -262,6 +262,8 @@ void MidiEngine::pulseLoop() {
     const int queued = queuedFrames();
     quietFrames_ = queued;
     while (!quit_) {
+        if (waitForSong(queued))
+            next = std::chrono::steady_clock::now();
         pa_simple* out = nullptr;
         {
             const std::lock_guard lock(outputMutex_);
@@ -277,10 +279,8 @@ void MidiEngine::pulseLoop() {
         // -60 dB: what is left of the effects' tails once everything has stopped.
         quietFrames_ = peak < 1e-3f ? quietFrames_ + Block : 0;
         if (out) {
-            if (pa_simple_write(out, frames.data(), frames.size() * sizeof(float), nullptr) >= 0) {
-                waitForSong(queued);
+            if (pa_simple_write(out, frames.data(), frames.size() * sizeof(float), nullptr) >= 0)
                 continue;
-            }
             // The sound server went away: the song goes on unheard, in real time, so that it
             // still ends; the next start connects again, or fails with a message.
             {
@@ -296,9 +296,10 @@ void MidiEngine::pulseLoop() {
     }
 }
 
-void MidiEngine::waitForSong(int queued) {
+bool MidiEngine::waitForSong(int queued) {
     // Nothing plays and the last sound has been handed over with a queue's worth of silence
-    // after it: the stream is left to run dry until the next song. Its first sound then goes
+    // after it (or nothing has been written yet): the stream is left to run dry until the next
+    // song. Its first sound then goes
     // out as a fresh stream's would, at once, instead of behind queued silence (and nothing is
     // rendered while a WAV or AVI item plays). A start from here on wakes the wait below
     // (start() sets playing_ before songStarted_).
@@ -306,12 +307,13 @@ void MidiEngine::waitForSong(int queued) {
     {
         std::lock_guard lock(mutex_);
         if (playing_ || silenceRequested_ || quietFrames_ < queued)
-            return;
+            return false;
     }
     std::unique_lock lock(outputMutex_);
     idle_ = true;
     wake_.wait(lock, [this] { return songStarted_ || quit_; });
     idle_ = false;
+    return true;
 }
 
 void MidiEngine::checkIdleOutput() {

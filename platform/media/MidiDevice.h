@@ -82,7 +82,7 @@ private:
     bool openPulse();
     int queuedFrames() const; // what our stream holds at the server before it plays
     void pulseLoop();
-    void waitForSong(int queued);
+    bool waitForSong(int queued); // true when it waited
     void checkIdleOutput();
     void send(const MidiEvent& e);
     void limit(int frames, float* left, float* right);
