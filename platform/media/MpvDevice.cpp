@@ -2,15 +2,18 @@
 
 #include "platform/MediaErrors.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMetaObject>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <mpv/client.h>
+#include <vector>
 
 namespace zypo {
 
@@ -21,12 +24,49 @@ constexpr int OpenTimeoutMs = 10000;
 void setOption(mpv_handle* h, const char* name, const QString& value) {
     mpv_set_option_string(h, name, value.toUtf8().constData());
 }
+
+/// Closed players that have not been destroyed yet, with the windows their pictures were in.
+struct Retired {
+    mpv_handle* mpv;
+    QPointer<QWindow> carrier;
+};
+std::vector<Retired>& retired() {
+    static std::vector<Retired> list;
+    return list;
+}
+
+void destroyRetired() {
+    auto list = std::move(retired());
+    retired().clear();
+    for (Retired& r : list) {
+        mpv_terminate_destroy(r.mpv); // first: its output window lives inside the carrier
+        delete r.carrier;
+    }
+}
+
+/// A closed player is destroyed from the event loop. Its end takes mpv a few milliseconds
+/// (outputs shut down, threads joined) that the close does not wait for: in continuous play the
+/// next item is opened at once, while the window this one drew into is already out of the way.
+void retire(mpv_handle* mpv, QWindow* carrier) {
+    mpv_set_wakeup_callback(mpv, nullptr, nullptr);
+    if (carrier) {
+        // Out of the display window, which closes now, into a hidden top-level window.
+        carrier->hide();
+        carrier->setParent(nullptr);
+    }
+    retired().push_back({mpv, carrier});
+    if (!QCoreApplication::instance())
+        destroyRetired(); // no event loop to come
+    else if (retired().size() == 1)
+        QTimer::singleShot(0, QCoreApplication::instance(), destroyRetired);
+}
 } // namespace
 
 MpvDevice::MpvDevice(MpvOutput output) : output_(std::move(output)) {}
 
 MpvDevice::~MpvDevice() {
     close();
+    destroyRetired(); // nothing is left behind for an event loop that may not run again
 }
 
 int MpvDevice::errorNumber(int mpvError, const QString& hostPath) {
@@ -219,13 +259,23 @@ int MpvDevice::pause() {
 }
 
 void MpvDevice::close() {
+    const bool wasPlaying = playing_;
     playing_ = false;
     if (display_)
         display_->removeEventFilter(this);
     display_ = nullptr;
-    // mpv first: its output window lives inside the carrier.
-    destroyPlayer();
-    delete carrier_;
+    if (!mpv_) {
+        delete carrier_;
+        return;
+    }
+    if (wasPlaying) {
+        // Closed while it sounds: silent at once, not when it is destroyed.
+        const char* stop[] = {"stop", nullptr};
+        mpv_command_async(mpv_, 0, stop);
+    }
+    retire(mpv_, carrier_);
+    mpv_ = nullptr;
+    carrier_ = nullptr;
 }
 
 void MpvDevice::destroyPlayer() {

@@ -58,6 +58,18 @@ class Playback(DesktopCase):
         heard = tones(self.rec.samples(), [A, B, C])
         self.assertEqual([t for t in heard if t is not None], [0, 0], heard)
 
+    def test_stop_silences_a_sounding_item_and_nothing_follows(self):
+        make("tone", self.path("a.wav"), A, 8000)
+        p = self.start()
+        p.choose_entry(0)
+        p.press("play")
+        poll(lambda: sounding_tail(self.rec.samples(), 0.3, A), "the item sounding")
+        p.press("stop")
+        poll(lambda: silent_tail(self.rec.samples(), 0.5), "silence after stop")
+        self.rec.wait_seconds(1.5)
+        self.assertTrue(silent_tail(self.rec.samples(), 1.5), "still silent after stop")
+        self.assertTrue(p.alive(), p.output())
+
 
 if __name__ == "__main__":
     main()
