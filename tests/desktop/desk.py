@@ -472,6 +472,24 @@ class DesktopCase(unittest.TestCase):
         return o
 
 
+def start_with_a_song_sounding(case):
+    """a.mid (A4) and b.mid (E5), three seconds each, in the case's folder; the player started
+    on it and a.mid played until it is heard. Returns the player and the recorder."""
+    make("note", case.path("a.mid"), 69, 3000)
+    make("note", case.path("b.mid"), 76, 3000)
+    p = case.start()
+    rec = Recorder()
+    p.choose_entry(0)
+    p.press("play")
+    poll(lambda: sounding_tail(rec.samples(), 0.3, note_hz(69) / 4), "a.mid sounding")
+    return p, rec
+
+
+def kill_sound_server():
+    """Ends the session's PulseAudio at once, as a crash would."""
+    os.kill(int(os.environ["ZYPO_DESKTOP_PULSE_PID"]), signal.SIGKILL)
+
+
 def main():
     need_desktop()
     unittest.main(verbosity=2)

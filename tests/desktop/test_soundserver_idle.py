@@ -1,26 +1,18 @@
 """The sound server goes away while no MIDI song plays (the MIDI output writes nothing then):
 the next song's start asks after the server and says it is gone, instead of playing unheard."""
 
-import os
-import signal
-
-from desk import DesktopCase, Recorder, current_title, main, make, note_hz, poll, silent_tail, sounding_tail
+from desk import (DesktopCase, current_title, kill_sound_server, main, poll, silent_tail,
+                  start_with_a_song_sounding)
 
 
 class SoundServerWhileIdle(DesktopCase):
     def test_a_start_after_the_server_went_away_is_refused(self):
-        make("note", self.path("a.mid"), 69, 3000)
-        make("note", self.path("b.mid"), 76, 3000)
-        p = self.start()
-        rec = Recorder()
-        p.choose_entry(0)
-        p.press("play")
-        poll(lambda: sounding_tail(rec.samples(), 0.3, note_hz(69) / 4), "a.mid sounding")
+        p, rec = start_with_a_song_sounding(self)
         p.press("stop")
         # A second of silence: the song's last sound is long handed over and the output idles.
         poll(lambda: silent_tail(rec.samples(), 1.0), "silence after the stop")
         self.assertEqual(p.boxes(), [])
-        os.kill(int(os.environ["ZYPO_DESKTOP_PULSE_PID"]), signal.SIGKILL)
+        kill_sound_server()
         # Stop closed the item; the next one is chosen and played.
         p.choose_entry(1)
         p.press("play")
