@@ -136,7 +136,9 @@ void MMControl::doOpen() {
         }
     }
     // The item open so far plays on to its end if it is playing (the initial MIDI file);
-    // otherwise it has nothing more to do.
+    // otherwise it has nothing more to do. An item opened behind one that was started starts
+    // in the state that one leaves.
+    device->setCarriesOn(current_ && started_);
     if (current_) {
         retire(preceding_);
         if (current_->isPlaying()) {

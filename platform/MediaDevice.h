@@ -39,6 +39,9 @@ public:
     /// device's facts instead of opening the file a second time. False for engines that must
     /// open the file again (a second instance may even be refused).
     virtual bool sharesFacts() const { return false; }
+    /// The item carries on from the item that played just before it (the initial MIDI file):
+    /// it starts in the state that one left, not in the engine's power-on state.
+    virtual void setCarriesOn(bool carriesOn) { (void)carriesOn; }
 
 Q_SIGNALS:
     void finished();

@@ -30,6 +30,27 @@ bool writeAll(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+QByteArray smf(int format, std::uint16_t division, const QList<QByteArray>& tracks) {
+    QByteArray b("MThd\0\0\0\6", 8);
+    b.append(char(0)).append(char(format));
+    b.append(char(0)).append(char(tracks.size()));
+    b.append(char(division >> 8)).append(char(division & 0xff));
+    for (const QByteArray& t : tracks) {
+        b.append("MTrk");
+        const auto n = static_cast<unsigned>(t.size());
+        b.append(char(n >> 24)).append(char(n >> 16)).append(char(n >> 8)).append(char(n));
+        b.append(t);
+    }
+    return b;
+}
+
+QByteArray bytes(std::initializer_list<int> v) {
+    QByteArray b;
+    for (int x : v)
+        b.append(char(x));
+    return b;
+}
+
 void pump(int rounds) {
     for (int i = 0; i < rounds; ++i) {
         QCoreApplication::processEvents();

@@ -49,6 +49,12 @@ QByteArray readAll(const QString& path);
 /// Writes a file, making its folder; false when it cannot be written.
 bool writeAll(const QString& path, const QByteArray& bytes);
 
+/// A Standard MIDI File of the given tracks (each track's bytes without its chunk header).
+QByteArray smf(int format, std::uint16_t division, const QList<QByteArray>& tracks);
+QByteArray bytes(std::initializer_list<int> v);
+/// End of Track at delta 0.
+inline const QByteArray End = QByteArray("\x00\xFF\x2F\x00", 4);
+
 /// Lets queued events (device ends, deferred deletes) run.
 void pump(int rounds = 5);
 

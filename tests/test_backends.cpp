@@ -20,27 +20,6 @@ using namespace zypo::test;
 
 namespace {
 
-QByteArray smf(int format, std::uint16_t division, const QList<QByteArray>& tracks) {
-    QByteArray b("MThd\0\0\0\6", 8);
-    b.append(char(0)).append(char(format));
-    b.append(char(0)).append(char(tracks.size()));
-    b.append(char(division >> 8)).append(char(division & 0xff));
-    for (const QByteArray& t : tracks) {
-        b.append("MTrk");
-        const auto n = static_cast<unsigned>(t.size());
-        b.append(char(n >> 24)).append(char(n >> 16)).append(char(n >> 8)).append(char(n));
-        b.append(t);
-    }
-    return b;
-}
-QByteArray bytes(std::initializer_list<int> v) {
-    QByteArray b;
-    for (int x : v)
-        b.append(char(x));
-    return b;
-}
-const QByteArray End = bytes({0x00, 0xFF, 0x2F, 0x00});
-
 /// Waits for a signal; the limit only keeps a broken engine from hanging the suite.
 bool waitFor(QSignalSpy& spy, int count = 1) {
     QDeadlineTimer limit(60000);
@@ -397,14 +376,16 @@ TEST_F(ModuleSong, GsRhythmPartMakesChannelTwoPlayTheKitsSnare) {
 }
 
 TEST_F(ModuleSong, XgBankMsb127SelectsADrumVoiceAndGmOnUndoesBoth) {
-    play(GsReset + RhythmOnChannel2);
-    play(XgOn + bytes({0x00, 0xB2, 0x00, 127, 0x00, 0xC2, 0x00}));
+    // Each song sets up what it needs: every item starts from the power-on state.
+    const QByteArray drums1 = bytes({0x00, 0xB1, 0x00, 127, 0x00, 0xC1, 0x00});
+    const QByteArray drums2 = bytes({0x00, 0xB2, 0x00, 127, 0x00, 0xC2, 0x00});
+    play(GsReset + RhythmOnChannel2 + XgOn + drums2);
     EXPECT_EQ(engine.standard(), MidiStandard::XG);
     EXPECT_EQ(engine.channelBank(2), 128);
     EXPECT_EQ(engine.channelBank(1), 0); // XG System On reset the GS rhythm part
-    play(bytes({0x00, 0xB1, 0x00, 127, 0x00, 0xC1, 0x00}));
+    play(XgOn + drums1);
     EXPECT_EQ(engine.channelBank(1), 128);
-    play(GmOn + bytes({0x00, 0xC1, 0x00, 0x00, 0xC2, 0x00}));
+    play(XgOn + drums1 + drums2 + GmOn + bytes({0x00, 0xC1, 0x00, 0x00, 0xC2, 0x00}));
     EXPECT_EQ(engine.standard(), MidiStandard::GM);
     EXPECT_EQ(engine.channelBank(1), 0);
     EXPECT_EQ(engine.channelBank(2), 0);

@@ -10,6 +10,7 @@ namespace {
 
 struct Recording : ModuleControl {
     void resetAll() override { log << "reset"; }
+    void restoreChannels() override { log << "power on"; }
     void setDrum(int channel, bool drum) override {
         log << QStringLiteral("%1 %2").arg(drum ? "drum" : "melodic").arg(channel);
     }
@@ -139,4 +140,49 @@ TEST(MidiModules, BankSelectAsEachStandardReadsIt) {
     r.log.clear();
     EXPECT_EQ(m.programChange(9, 0, r), 0);
     EXPECT_EQ(r.log, QStringList({"bank 9 128"}));
+}
+
+TEST(MidiModules, TheSecondPortsPartsAsA32PartModuleAddressesThem) {
+    MidiModules m;
+    Recording r;
+    m.sysex(GsReset, r);
+    r.log.clear();
+    // GS: block 50 holds the second port's parts, in the same part order as block 40.
+    EXPECT_TRUE(m.sysex(gs(0x10, 0x50, 0x12, 0x15, 0x01), r)); // B2: channel 18
+    EXPECT_TRUE(m.sysex(gs(0x10, 0x50, 0x10, 0x15, 0x00), r)); // B10: channel 26
+    // The system part of block 50 is not there: no reset, no volume.
+    EXPECT_TRUE(m.sysex(gs(0x10, 0x50, 0x00, 0x7F, 0x00), r));
+    EXPECT_EQ(r.log, QStringList({"drum 17", "melodic 25"}));
+    EXPECT_TRUE(m.isDrum(17));
+    EXPECT_FALSE(m.isDrum(1));
+    EXPECT_EQ(m.standard(), MidiStandard::GS);
+    // XG: parts 0-31, part mode 0 normal and anything else a drum part.
+    m.sysex(XgOn, r);
+    EXPECT_TRUE(m.isDrum(25)); // channel 10 of the second port, as after power-on
+    r.log.clear();
+    EXPECT_TRUE(m.sysex(body({0x43, 0x10, 0x4C, 0x08, 0x13, 0x07, 0x02}), r)); // part 19
+    EXPECT_TRUE(m.sysex(body({0x43, 0x10, 0x4C, 0x08, 0x19, 0x07, 0x00}), r)); // part 25
+    EXPECT_TRUE(m.sysex(body({0x43, 0x10, 0x4C, 0x08, 0x20, 0x07, 0x01}), r)); // no part 32
+    EXPECT_EQ(r.log, QStringList({"drum 19", "melodic 25"}));
+    // The drum part keeps to the drum kits at its next program change.
+    r.log.clear();
+    EXPECT_EQ(m.programChange(19, 8, r), 8);
+    EXPECT_EQ(r.log, QStringList({"bank 19 128"}));
+}
+
+TEST(MidiModules, PowerOnForgetsTheStandardAndTheDrumPartsWithoutAReset) {
+    MidiModules m;
+    Recording r;
+    m.sysex(GsReset, r);
+    m.sysex(gs(0x10, 0x40, 0x12, 0x15, 0x01), r);
+    m.sysex(gs(0x10, 0x40, 0x00, 0x04, 38), r);
+    r.log.clear();
+    m.powerOn(r);
+    // The channels are put back one by one (what sounds rings out), not by a system reset.
+    EXPECT_EQ(r.log, QStringList({"power on", "volume 1.000"}));
+    EXPECT_EQ(m.standard(), MidiStandard::None);
+    EXPECT_FALSE(m.isDrum(1));
+    EXPECT_TRUE(m.isDrum(9));
+    EXPECT_TRUE(m.isDrum(25));
+    EXPECT_FALSE(m.controlChange(0, 0, 8, r)); // bank select read as before any standard
 }

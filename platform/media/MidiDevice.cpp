@@ -93,8 +93,10 @@ public:
         case 0xE0:
             snd_seq_ev_set_pitchbend(&ev, ch, (e.data1 | (e.data2 << 7)) - 8192);
             break;
-        case 0xF0: {
-            sysex_ = QByteArray(1, '\xF0') + e.sysex;
+        case 0xF0:
+        case 0xF7: {
+            // An escape's bytes go out as they stand.
+            sysex_ = e.status == 0xF0 ? QByteArray(1, '\xF0') + e.sysex : e.sysex;
             snd_seq_ev_set_sysex(&ev, static_cast<unsigned>(sysex_.size()), sysex_.data());
             break;
         }
@@ -138,7 +140,36 @@ MidiEngine::~MidiEngine() {
 class MidiEngine::FluidModuleControl : public ModuleControl {
 public:
     explicit FluidModuleControl(fluid_synth_t* synth) : synth_(synth) {}
-    void resetAll() override { fluid_synth_system_reset(synth_); }
+    void resetAll() override {
+        fluid_synth_system_reset(synth_);
+        secondPortDrums();
+    }
+    void restoreChannels() override {
+        for (int ch = 0; ch < MidiModules::Channels; ++ch) {
+            // Pedals up first: held notes go into their release and ring out, not on for ever.
+            fluid_synth_cc(synth_, ch, 64, 0);
+            fluid_synth_cc(synth_, ch, 66, 0);
+            fluid_synth_cc(synth_, ch, 121, 0); // pitch bend, pressure, modulation, expression, RPN
+            // What "reset all controllers" leaves as it was, back to the synthesiser's defaults.
+            for (const auto& [cc, value] :
+                 {std::pair{7, 100}, {10, 64}, {8, 64}, {91, 40}, {93, 0}, {0, 0}, {32, 0}})
+                fluid_synth_cc(synth_, ch, cc, value);
+            for (int cc = 70; cc <= 79; ++cc)
+                fluid_synth_cc(synth_, ch, cc, 64);
+            fluid_synth_pitch_wheel_sens(synth_, ch, 2);
+            fluid_synth_deactivate_tuning(synth_, ch, 0);
+            const bool drum = ch % 16 == 9;
+            fluid_synth_set_channel_type(synth_, ch, drum ? CHANNEL_TYPE_DRUM : CHANNEL_TYPE_MELODIC);
+            fluid_synth_bank_select(synth_, ch, drum ? MidiModules::DrumBank : 0);
+            fluid_synth_program_change(synth_, ch, 0);
+        }
+    }
+    /// The second port's channel 10 is a drum channel too, as on a 32-part module.
+    void secondPortDrums() {
+        fluid_synth_set_channel_type(synth_, 25, CHANNEL_TYPE_DRUM);
+        fluid_synth_bank_select(synth_, 25, MidiModules::DrumBank);
+        fluid_synth_program_change(synth_, 25, 0);
+    }
     void setDrum(int channel, bool drum) override {
         int font = 0, bank = 0, program = 0;
         fluid_synth_get_program(synth_, channel, &font, &bank, &program);
@@ -202,10 +233,13 @@ int MidiEngine::loadSynth() {
     fluid_settings_setnum(settings_, "synth.sample-rate", rate_);
     fluid_settings_setint(settings_, "synth.cpu-cores", 1);
     fluid_settings_setnum(settings_, "synth.gain", SynthGain);
+    // Two ports of 16 channels, as a 32-part module has; a file on one port uses the first 16.
+    fluid_settings_setint(settings_, "synth.midi-channels", MidiModules::Channels);
     synth_ = new_fluid_synth(settings_);
     if (!synth_ || fluid_synth_sfload(synth_, output_.soundFont.toLocal8Bit().constData(), 1) == FLUID_FAILED)
         return mcierr::SeqNoMidiPresent;
     moduleControl_ = std::make_unique<FluidModuleControl>(synth_);
+    moduleControl_->secondPortDrums();
     return 0;
 }
 
@@ -306,7 +340,7 @@ bool MidiEngine::waitForSong(int queued) {
     songStarted_.exchange(false);
     {
         std::lock_guard lock(mutex_);
-        if (playing_ || silenceRequested_ || quietFrames_ < queued)
+        if (playing_ || silenceRequested_ || releaseRequested_ || quietFrames_ < queued)
             return false;
     }
     std::unique_lock lock(outputMutex_);
@@ -348,7 +382,7 @@ void MidiEngine::nullLoop() {
     }
 }
 
-int MidiEngine::start(MidiDevice* device, const SmfSong* song) {
+int MidiEngine::start(MidiDevice* device, const SmfSong* song, bool carriesOn) {
     if (const int err = ensureSynth())
         return err;
     checkIdleOutput();
@@ -365,6 +399,10 @@ int MidiEngine::start(MidiDevice* device, const SmfSong* song) {
             song_ = song;
             next_ = 0;
             songSamples_ = 0;
+            // Every item starts from the module's power-on state, so that a song sounds the
+            // same on every lap whatever the song before it set; an item after the initial MIDI
+            // file starts from the state that file left.
+            powerOnRequested_ = !carriesOn;
         }
         playing_ = true;
     }
@@ -438,8 +476,10 @@ void MidiEngine::stop(MidiDevice* device) {
     std::lock_guard lock(mutex_);
     if (deviceRaw_ != device)
         return;
+    // Stopped while it sounds: silent at once. Closed after its end: its last notes ring out,
+    // also into the next item, as they would on a module.
+    (playing_ ? silenceRequested_ : releaseRequested_) = true;
     playing_ = false;
-    silenceRequested_ = true;
     device_ = nullptr;
     deviceRaw_ = nullptr;
     song_ = nullptr;
@@ -459,7 +499,7 @@ bool MidiEngine::isPlaying(const MidiDevice* device) const {
 
 void MidiEngine::silence() {
     // Sustain off and all sound off on every channel: nothing hangs on after a pause or stop.
-    for (int ch = 0; ch < 16; ++ch) {
+    for (int ch = 0; ch < (alsa_ ? 16 : MidiModules::Channels); ++ch) {
         if (alsa_) {
             for (std::uint8_t cc : {64, 120, 123})
                 alsa_->send({0, static_cast<std::uint8_t>(0xB0 | ch), cc, 0, {}});
@@ -470,13 +510,27 @@ void MidiEngine::silence() {
     }
 }
 
+void MidiEngine::release() {
+    // Pedals up and every note off: what still sounds goes into its release, and nothing that
+    // the song left held (a file cut short) drones on.
+    for (int ch = 0; ch < (alsa_ ? 16 : MidiModules::Channels); ++ch) {
+        for (std::uint8_t cc : {64, 66, 123}) {
+            if (alsa_)
+                alsa_->send({0, static_cast<std::uint8_t>(0xB0 | ch), cc, 0, {}});
+            else
+                fluid_synth_cc(synth_, ch, cc, 0);
+        }
+    }
+}
+
 void MidiEngine::send(const MidiEvent& e) {
     if (alsa_) {
         if (!alsa_->send(e))
             portLost_ = true;
         return;
     }
-    const int ch = e.status & 0x0f;
+    // The second port's events go to the second 16 channels.
+    const int ch = (e.port ? 16 : 0) | (e.status & 0x0f);
     FluidModuleControl& control = *moduleControl_;
     switch (e.status & 0xf0) {
     case 0x80:
@@ -527,6 +581,16 @@ void MidiEngine::render(int frames, float* left, float* right) {
             if (silenceRequested_) {
                 silence();
                 silenceRequested_ = false;
+                releaseRequested_ = false;
+            }
+            if (releaseRequested_) {
+                release();
+                releaseRequested_ = false;
+            }
+            if (powerOnRequested_) {
+                if (moduleControl_ && !alsa_)
+                    modules_.powerOn(*moduleControl_);
+                powerOnRequested_ = false;
             }
             if (playing_ && song_) {
                 const std::int64_t untilUs = static_cast<std::int64_t>((songSamples_ + n) * 1e6 / rate_);
@@ -623,7 +687,7 @@ int MidiDevice::open(const QString& hostPath) {
 int MidiDevice::play() {
     if (!open_)
         return mcierr::InvalidDeviceName;
-    return engine_->start(this, &song_);
+    return engine_->start(this, &song_, carriesOn_);
 }
 
 int MidiDevice::pause() {

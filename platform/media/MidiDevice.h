@@ -55,8 +55,9 @@ public:
     int ensureSynth();
     /// Begins loading the SoundFont in the background.
     void preload();
-    /// Starts (or resumes) a song; 0 or an error number (no audio output).
-    int start(MidiDevice* device, const SmfSong* song);
+    /// Starts (or resumes) a song; 0 or an error number (no audio output). A song starts from
+    /// the synthesiser's power-on state unless it carries on from the song before it.
+    int start(MidiDevice* device, const SmfSong* song, bool carriesOn = false);
     void pause(MidiDevice* device);
     void stop(MidiDevice* device);
     std::int64_t positionUs(const MidiDevice* device) const;
@@ -78,6 +79,7 @@ private:
     int ensureOutput();
     int loadSynth();
     void silence();
+    void release();
     void nullLoop();
     bool openPulse();
     int queuedFrames() const; // what our stream holds at the server before it plays
@@ -120,6 +122,8 @@ private:
     std::int64_t songSamples_ = 0;
     bool playing_ = false;
     bool silenceRequested_ = false;
+    bool powerOnRequested_ = false;
+    bool releaseRequested_ = false;
 };
 
 class MidiDevice : public MediaDevice {
@@ -134,6 +138,7 @@ public:
     bool isPlaying() const override;
     qint64 length() const override { return song_.lengthUs / 1000; }
     qint64 position() const override;
+    void setCarriesOn(bool carriesOn) override { carriesOn_ = carriesOn; }
 
     /// Called by the engine (from the event loop) when the song has played to its end.
     void songEnded();
@@ -142,6 +147,7 @@ private:
     MidiEngine* engine_;
     SmfSong song_;
     bool open_ = false;
+    bool carriesOn_ = false;
 };
 
 } // namespace zypo

@@ -26,14 +26,24 @@ int gsBlockChannel(int block) {
 
 } // namespace
 
-void MidiModules::reset(MidiStandard standard, ModuleControl& control) {
+void MidiModules::clearChannels(MidiStandard standard) {
     standard_ = standard;
-    for (int ch = 0; ch < 16; ++ch) {
-        msb_[ch] = standard == MidiStandard::XG && ch == 9 ? 127 : 0;
+    for (int ch = 0; ch < Channels; ++ch) {
+        drum_[ch] = ch % 16 == 9;
+        msb_[ch] = standard == MidiStandard::XG && drum_[ch] ? 127 : 0;
         lsb_[ch] = 0;
-        drum_[ch] = ch == 9;
     }
+}
+
+void MidiModules::reset(MidiStandard standard, ModuleControl& control) {
+    clearChannels(standard);
     control.resetAll();
+    control.setMasterVolume(1.0);
+}
+
+void MidiModules::powerOn(ModuleControl& control) {
+    clearChannels(MidiStandard::None);
+    control.restoreChannels();
     control.setMasterVolume(1.0);
 }
 
@@ -93,14 +103,16 @@ bool MidiModules::roland(const QByteArray& b, ModuleControl& control) {
     const int a1 = byteAt(b, 4), a2 = byteAt(b, 5), a3 = byteAt(b, 6);
     const qsizetype dataLength = b.size() - 8;
     const int value = byteAt(b, 7);
-    if (a1 != 0x40)
+    // Address block 40 holds the system and the first port's parts, 50 the second port's parts.
+    if (a1 != 0x40 && a1 != 0x50)
         return true;
-    if (a2 == 0x00 && a3 == 0x7F && dataLength == 1 && value == 0x00) {
+    const int portBase = a1 == 0x50 ? 16 : 0;
+    if (a1 == 0x40 && a2 == 0x00 && a3 == 0x7F && dataLength == 1 && value == 0x00) {
         reset(MidiStandard::GS, control);
-    } else if (a2 == 0x00 && a3 == 0x04 && dataLength == 1) {
+    } else if (a1 == 0x40 && a2 == 0x00 && a3 == 0x04 && dataLength == 1) {
         control.setMasterVolume(value / 127.0);
     } else if ((a2 & 0xF0) == 0x10 && a3 == 0x15 && dataLength == 1) {
-        setDrum(gsBlockChannel(a2 & 0x0F), value != 0, control);
+        setDrum(portBase + gsBlockChannel(a2 & 0x0F), value != 0, control);
     }
     return true;
 }
@@ -112,6 +124,14 @@ bool MidiModules::yamaha(const QByteArray& b, ModuleControl& control) {
     if (byteAt(b, 1) != 0x10 || b.size() != 7)
         return true;
     const int hh = byteAt(b, 3), mm = byteAt(b, 4), ll = byteAt(b, 5), value = byteAt(b, 6);
+    if (hh == 0x08 && mm < Channels && ll == 0x07) {
+        // Multi part: part mode. Parts 0-31 receive on channels 1-16 of the two ports.
+        const bool drum = value != 0;
+        msb_[mm] = drum ? 127 : 0;
+        if (drum_[mm] != drum)
+            setDrum(mm, drum, control);
+        return true;
+    }
     if (hh != 0 || mm != 0)
         return true;
     if (ll == 0x7E && value == 0x00)
@@ -122,8 +142,8 @@ bool MidiModules::yamaha(const QByteArray& b, ModuleControl& control) {
 }
 
 void MidiModules::setDrum(int channel, bool drum, ModuleControl& control) {
-    drum_[channel & 15] = drum;
-    control.setDrum(channel & 15, drum);
+    drum_[channel & 31] = drum;
+    control.setDrum(channel & 31, drum);
 }
 
 bool MidiModules::controlChange(int channel, int controller, int value, ModuleControl&) {
@@ -134,18 +154,18 @@ bool MidiModules::controlChange(int channel, int controller, int value, ModuleCo
     case MidiStandard::GS:
         // The synthesiser's own reading is GS's (MSB selects the bank); a drum part stays
         // among the drum kits.
-        return drum_[channel & 15];
+        return drum_[channel & 31];
     case MidiStandard::GM:
         return true; // no banks in General MIDI
     case MidiStandard::XG:
-        (controller == 0 ? msb_ : lsb_)[channel & 15] = value;
+        (controller == 0 ? msb_ : lsb_)[channel & 31] = value;
         return true;
     }
     return false;
 }
 
 int MidiModules::programChange(int channel, int program, ModuleControl& control) {
-    const int ch = channel & 15;
+    const int ch = channel & 31;
     if (standard_ != MidiStandard::XG) {
         if (drum_[ch])
             control.selectBank(ch, DrumBank); // the kit is the program among the drum kits

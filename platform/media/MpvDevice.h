@@ -65,7 +65,7 @@ private:
     bool loaded_ = false;
     bool ready_ = false; // loaded and the first data decoded
     int loadError_ = 0;
-    int displayError_ = 0; // the picture cannot be shown: a clip fails to start with this
+    int displayError_ = 0;      // the picture cannot be shown: a clip fails to start with this
     QPointer<QWindow> carrier_; // mpv's video output lives in it
     QPointer<QWidget> display_; // the window that holds the carrier, once set
 };
