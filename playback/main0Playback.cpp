@@ -290,7 +290,14 @@ void main0::MMC_PauseClick(bool& Cancel) {
 }
 
 void main0::MMC_StatusUpdate() {
-    M.PlayTime = roundedSeconds(MMC->Position());
+    // Old files' headers lie about their length: the engine tells it better once it has
+    // played further, and the status bar follows. The elapsed time never runs past it.
+    const std::int32_t L = MMC->Length();
+    const QString length = lengthText(L);
+    if (StatusBar1->panelText(2) != length)
+        StatusBar1->setPanelText(2, length);
+    const std::int32_t P = MMC->Position();
+    M.PlayTime = roundedSeconds(L > 0 ? std::min(P, L) : P);
     StatusBar1->setPanelText(3, elapsedText(M.PlayTime));
 }
 

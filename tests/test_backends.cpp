@@ -171,6 +171,33 @@ TEST_F(RealBackend, AviHasAPictureOfItsOwnSize) {
     ASSERT_TRUE(waitFor(done));
 }
 
+TEST_F(RealBackend, AClipWhoseHeaderCountsNoFramesGetsItsLengthFromTheDecoder) {
+    // 20 frames at 10 a second, with the frame counts of the main header and the stream
+    // header zeroed, as some old encoders left them.
+    QByteArray clip = demo::aviPattern(64, 48, 20);
+    const qsizetype avih = clip.indexOf("avih");
+    const qsizetype strh = clip.indexOf("strh");
+    ASSERT_GT(avih, 0);
+    ASSERT_GT(strh, 0);
+    clip.replace(avih + 8 + 16, 4, QByteArray(4, '\0'));
+    clip.replace(strh + 8 + 32, 4, QByteArray(4, '\0'));
+    const QString path = writeFile(dir, QStringLiteral("zero.avi"), clip);
+    int err = -1;
+    auto d = open(path, err);
+    ASSERT_EQ(err, 0);
+    EXPECT_LT(d->length(), 1900); // what the header lets the demuxer guess
+    QSignalSpy done(d.get(), &MediaDevice::finished);
+    ASSERT_EQ(d->play(), 0);
+    qint64 furthest = 0;
+    while (done.isEmpty()) {
+        furthest = std::max(furthest, d->position());
+        EXPECT_LE(d->position(), d->length());
+        ASSERT_TRUE(done.wait(5) || d->isPlaying() || !done.isEmpty());
+    }
+    EXPECT_GE(d->length(), 1900);
+    EXPECT_LE(furthest, d->length());
+}
+
 TEST_F(RealBackend, BadFilesGiveErrorNumbersWithTexts) {
     QByteArray noise(4096, Qt::Uninitialized);
     for (int i = 0; i < noise.size(); ++i)

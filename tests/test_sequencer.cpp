@@ -122,6 +122,24 @@ TEST_F(ThreeItems, PauseFreezesTheClockAndPlayResumesWithoutReset) {
     EXPECT_EQ(p.w->MMC->UpdateInterval(), 1000);
 }
 
+TEST_F(ThreeItems, TheLengthFollowsWhatTheEngineLearnsAndTheClockNeverPassesIt) {
+    p.media.media[a].length = 1000; // a header that counts too little
+    select(0);
+    EXPECT_EQ(p.panel(2), QStringLiteral("00:00:01.000"));
+    press(&MMControl::clickPlay);
+    p.device()->setLength(4000);
+    p.device()->setPosition(2600);
+    p.w->MMC->fireStatusUpdate();
+    EXPECT_EQ(p.panel(2), QStringLiteral("00:00:04.000"));
+    EXPECT_EQ(p.panel(3), QStringLiteral("00:00:03"));
+    // A file cut short: the engine finds less than the header said.
+    p.device()->setLength(2000);
+    p.w->MMC->fireStatusUpdate();
+    EXPECT_EQ(p.panel(2), QStringLiteral("00:00:02.000"));
+    EXPECT_EQ(p.panel(3), QStringLiteral("00:00:02"));
+    EXPECT_EQ(p.M->PlayTime, 2);
+}
+
 TEST_F(ThreeItems, StopClosesCompletelyAndPlayThenDoesNothing) {
     select(0);
     press(&MMControl::clickPlay);

@@ -208,6 +208,8 @@ int MpvDevice::load(std::int64_t wid) {
     }
     if (loadError_ != 0)
         return loadError_;
+    // The length is read once here, and followed as the decoder learns better.
+    mpv_observe_property(mpv_, 0, "duration", MPV_FORMAT_DOUBLE);
     mpv_set_wakeup_callback(
         mpv_,
         [](void* self) {
@@ -294,7 +296,10 @@ qint64 MpvDevice::position() const {
     double pos = 0;
     if (mpv_get_property(mpv_, "time-pos", MPV_FORMAT_DOUBLE, &pos) < 0 || pos < 0)
         return 0;
-    return static_cast<qint64>(pos * 1000.0);
+    // Played past the length: the header was wrong, and the length is at least this.
+    const auto ms = static_cast<qint64>(pos * 1000.0);
+    length_ = std::max(length_, ms);
+    return ms;
 }
 
 void MpvDevice::drain() {
@@ -317,6 +322,15 @@ void MpvDevice::handle(mpv_event* ev) {
     case MPV_EVENT_PLAYBACK_RESTART:
         ready_ = loaded_;
         break;
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto* property = static_cast<mpv_event_property*>(ev->data);
+        if (property->format == MPV_FORMAT_DOUBLE && qstrcmp(property->name, "duration") == 0) {
+            const double seconds = *static_cast<double*>(property->data);
+            if (seconds > 0)
+                length_ = static_cast<qint64>(seconds * 1000.0);
+        }
+        break;
+    }
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<mpv_event_end_file*>(ev->data);
         if (!ready_) {

@@ -36,6 +36,9 @@ public:
     int pause() override;
     void close() override;
     bool isPlaying() const override { return playing_; }
+    /// The length the header gives at open, or what the decoder has learnt since (old files
+    /// lie: a clip whose header counts no frames, a WAV cut short); never less than the
+    /// position played to.
     qint64 length() const override { return length_; }
     qint64 position() const override;
     bool usesWindows() const override { return video_; }
@@ -58,7 +61,7 @@ private:
     MpvOutput output_;
     mpv_handle* mpv_ = nullptr;
     QString path_;
-    qint64 length_ = 0;
+    mutable qint64 length_ = 0;
     QSize size_;
     bool video_ = false;
     bool playing_ = false;

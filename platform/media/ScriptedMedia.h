@@ -51,6 +51,8 @@ public:
 
     /// Moves the clock; reaching the length ends the item (reported from the event loop).
     void setPosition(qint64 ms);
+    /// The engine learns the item's true length (a header that lied).
+    void setLength(qint64 ms) { media_.length = ms; }
     /// Plays to the end at once.
     void finish();
     /// Fails while playing (reported from the event loop).
