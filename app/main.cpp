@@ -2,6 +2,7 @@
 #include "core/MAIN.h"
 #include "mainwindow/main0.h"
 #include "platform/DriveMap.h"
+#include "platform/HostPath.h"
 #include "platform/Mpris.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
@@ -65,8 +66,9 @@ int main(int argc, char* argv[]) {
     mpris.registerService();
     // Started with a file, a playlist or a folder (from a file manager or a shell): open it as
     // the user would. With no argument the start-up is the usual one.
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    if (!args.isEmpty())
-        window.openArgument(args.constFirst());
+    // The argument as its bytes (QApplication has taken its own options out of argv): a name in
+    // Shift-JIS bytes names its file too.
+    if (argc > 1)
+        window.openArgument(zypo::hostText(QByteArray(argv[1])));
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include "dialogs/AppIcon.h"
 #include "dialogs/Settei.h"
 #include "platform/DriveMap.h"
+#include "platform/HostPath.h"
 #include "platform/ListControls.h"
 #include "platform/MMControl.h"
 #include "platform/MediaCommands.h"
@@ -369,14 +370,15 @@ void main0::main0List2_DblClick() {
 
 bool main0::openArgument(const QString& hostPath) {
     const QFileInfo info(hostPath);
-    const QString drivePath = info.exists() ? M.svc.drives->toDrivePath(info.absoluteFilePath()) : QString();
+    const HostFacts facts = hostFacts(info.absoluteFilePath());
+    const QString drivePath = facts.exists ? M.svc.drives->toDrivePath(info.absoluteFilePath()) : QString();
     if (drivePath.isEmpty()) {
         M.svc.prompter->MsgBox(QStringLiteral("指定されたファイルが見つかりません(") + hostPath +
                                    QLatin1Char(')'),
                                MsgIcon::Exclamation, M.AppTitle);
         return false;
     }
-    const bool folder = info.isDir();
+    const bool folder = facts.folder;
     const bool playlist = !folder && info.suffix().compare(QLatin1String("rz0"), Qt::CaseInsensitive) == 0;
     const QString folderPath = folder ? drivePath : drivePath.left(drivePath.lastIndexOf(QLatin1Char('\\')));
     const int filter = playlist ? 4 : 0;
@@ -395,7 +397,7 @@ bool main0::openArgument(const QString& hostPath) {
     if (folder)
         return true;
     for (int i = 0; i < main0Flist->ListCount(); ++i) {
-        if (main0Flist->List(i) != info.fileName())
+        if (main0Flist->List(i) != driveName(info.fileName()))
             continue;
         main0Flist->setListIndex(i); // opens a media file; shows the expand button for a playlist
         if (playlist)

@@ -157,6 +157,13 @@ QByteArray encode(const QString& text) {
     return out;
 }
 
+QString readable(QString text) {
+    for (QChar& c : text)
+        if (isEscape(c))
+            c = QChar(QChar::ReplacementCharacter);
+    return text;
+}
+
 bool hasInvalidBytes(const QString& text) {
     for (const QChar c : text)
         if (isEscape(c))

@@ -13,5 +13,7 @@ QString decode(const QByteArray& bytes);
 QByteArray encode(const QString& text);
 /// The text holds bytes that were not valid CP932.
 bool hasInvalidBytes(const QString& text);
+/// The text for a person to read: each byte that was not valid CP932 shown as U+FFFD.
+QString readable(QString text);
 
 } // namespace zypo::Cp932

@@ -1,5 +1,7 @@
 #include "platform/DriveMap.h"
 
+#include "platform/HostPath.h"
+
 #include "platform/SettingsStore.h"
 
 #include <QDir>
@@ -143,25 +145,30 @@ QString joinPath(const QString& folder, const QString& name) {
     return folder + QLatin1Char('\\') + name;
 }
 
-static QString caseInsensitiveResolve(const QString& root, const QStringList& parts) {
+static QString resolveNames(const QString& root, const QStringList& parts) {
+    // Folder by folder: the name as it is, else the entry that stands for it in a drive path (a
+    // name in Shift-JIS bytes), else the same without regard to letter case.
     QString current = root;
+    std::vector<HostEntry> entries;
     for (const QString& part : parts) {
         if (part.isEmpty())
             continue;
         const QString exact =
             current.endsWith(QLatin1Char('/')) ? current + part : current + QLatin1Char('/') + part;
-        if (QFileInfo::exists(exact)) {
+        if (hostFacts(exact).exists) {
             current = exact;
             continue;
         }
-        const QStringList entries =
-            QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        listFolder(current, entries);
         QString found;
-        for (const QString& e : entries)
-            if (e.compare(part, Qt::CaseInsensitive) == 0) {
-                found = e;
+        for (const HostEntry& e : entries)
+            if (e.text == part) {
+                found = e.name;
                 break;
             }
+        for (const HostEntry& e : entries)
+            if (found.isEmpty() && e.text.compare(part, Qt::CaseInsensitive) == 0)
+                found = e.name;
         if (found.isEmpty())
             return {};
         current = current.endsWith(QLatin1Char('/')) ? current + found : current + QLatin1Char('/') + found;
@@ -187,9 +194,9 @@ QString DriveMap::toHost(const QString& drivePath) const {
     QString exact = root;
     for (const QString& p : parts)
         exact = exact.endsWith(QLatin1Char('/')) ? exact + p : exact + QLatin1Char('/') + p;
-    if (QFileInfo::exists(exact))
+    if (hostFacts(exact).exists)
         return exact;
-    const QString resolved = caseInsensitiveResolve(root, parts);
+    const QString resolved = resolveNames(root, parts);
     return resolved.isEmpty() ? exact : resolved;
 }
 
@@ -206,9 +213,10 @@ QString DriveMap::toDrivePath(const QString& hostPath) const {
     if (!best)
         return {};
     const QString root = QDir::cleanPath(best->hostRoot);
-    QString rest = clean.mid(root == QLatin1String("/") ? 1 : root.size() + 1);
-    rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
-    return QString(best->letter) + QStringLiteral(":\\") + rest;
+    QStringList names = clean.mid(root == QLatin1String("/") ? 1 : root.size() + 1).split(QLatin1Char('/'));
+    for (QString& name : names)
+        name = driveName(name);
+    return QString(best->letter) + QStringLiteral(":\\") + names.join(QLatin1Char('\\'));
 }
 
 QString DriveMap::currentDirectory() const {

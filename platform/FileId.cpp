@@ -1,5 +1,7 @@
 #include "platform/FileId.h"
 
+#include "platform/HostPath.h"
+
 #include <QFile>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -8,14 +10,14 @@ namespace zypo {
 
 std::optional<FileId> fileId(const QString& hostPath) {
     struct stat st {};
-    if (::stat(QFile::encodeName(hostPath).constData(), &st) != 0)
+    if (::stat(hostBytes(hostPath).constData(), &st) != 0)
         return std::nullopt;
     return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 std::optional<FileId> folderId(const QString& hostPath) {
     struct stat st {};
-    if (::stat(QFile::encodeName(hostPath).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (::stat(hostBytes(hostPath).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return std::nullopt;
     return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }

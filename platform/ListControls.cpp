@@ -1,6 +1,8 @@
 #include "platform/ListControls.h"
 
+#include "platform/Cp932.h"
 #include "platform/DriveMap.h"
+#include "platform/HostPath.h"
 
 #include <QApplication>
 #include <QDir>
@@ -58,13 +60,27 @@ void ListBox::focusInEvent(QFocusEvent* event) {
 
 QString ListBox::List(int index) const {
     const QListWidgetItem* it = item(index);
-    return it ? it->text() : QString();
+    if (!it)
+        return {};
+    const QVariant kept = it->data(Qt::UserRole);
+    return kept.isValid() ? kept.toString() : it->text();
+}
+
+/// An entry whose text keeps bytes that are no characters (a file name that is neither UTF-8 nor
+/// Shift-JIS) shows them as replacement characters, and keeps its own text for List.
+static void showReadably(QListWidgetItem* it) {
+    const QString text = it->text();
+    if (!Cp932::hasInvalidBytes(text))
+        return;
+    it->setData(Qt::UserRole, text);
+    it->setText(Cp932::readable(text));
 }
 
 bool ListBox::AddItem(const QString& text) {
     if (count() >= MaxCount)
         return false;
     addItem(text);
+    showReadably(item(count() - 1));
     return true;
 }
 
@@ -74,7 +90,11 @@ int ListBox::AddItems(const QStringList& texts) {
     if (n <= 0)
         return 0;
     setUpdatesEnabled(false);
+    const int first = count();
     addItems(n == texts.size() ? texts : texts.mid(0, n));
+    for (int i = 0; i < n; ++i)
+        if (Cp932::hasInvalidBytes(texts.at(i)))
+            showReadably(item(first + i));
     setUpdatesEnabled(true);
     return n;
 }
@@ -142,31 +162,28 @@ bool FileListBox::Refresh(QStringList& subfolders) {
     if (host.isEmpty())
         return false;
     // Files and folders in one pass; names starting with a dot are hidden and left out. The
-    // kind of each entry comes with the listing (no look at each file).
-    QDirIterator it(host, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    // kind of each entry comes with the listing (no look at each file). Names are shown as they
+    // stand in drive paths (a name in Shift-JIS bytes read as such).
+    std::vector<HostEntry> entries;
+    const bool readable = listFolder(host, entries);
     QStringList shown;
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
+    for (const HostEntry& e : entries) {
         // A backslash cannot stand in a drive path.
-        if (name.contains(QLatin1Char('\\')))
+        if (e.text.startsWith(QLatin1Char('.')) || e.text.contains(QLatin1Char('\\')))
             continue;
-        if (it.fileInfo().isDir())
-            subfolders.append(name);
-        else if (anyMatch(masks_, name))
-            shown.append(name);
+        if (e.folder)
+            subfolders.append(e.text);
+        else if (e.file && anyMatch(masks_, e.text))
+            shown.append(e.text);
     }
     sortByName(shown);
     sortByName(subfolders);
     AddItems(shown);
-    // An empty list may be a folder that cannot be read: only then is it worth the look.
-    return !shown.isEmpty() || !subfolders.isEmpty() ||
-           (QFileInfo(host).isDir() && QFileInfo(host).isReadable());
+    return readable;
 }
 
 QString FileListBox::FileName() const {
-    const QListWidgetItem* it = currentItem();
-    return it ? it->text() : QString();
+    return List(currentRow());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -185,8 +202,8 @@ void DirListBox::activate(QListWidgetItem* item) {
 }
 
 static bool readableFolder(const QString& host) {
-    const QFileInfo info(host);
-    return !host.isEmpty() && info.isDir() && info.isReadable() && info.isExecutable();
+    const HostFacts facts = hostFacts(host);
+    return facts.folder && facts.readable;
 }
 
 bool DirListBox::setPath(const QString& drivePath) {
@@ -244,12 +261,15 @@ void DirListBox::fill() {
         acc = joinPath(acc, part);
         current = add(open, part, acc, depth++);
     }
-    const QString host = drives_->toHost(path_);
-    const QStringList subs =
-        QDir(host).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    std::vector<HostEntry> entries;
+    listFolder(drives_->toHost(path_), entries);
+    QStringList subs;
+    for (const HostEntry& e : entries)
+        if (e.folder && !e.text.startsWith(QLatin1Char('.')) && !e.text.contains(QLatin1Char('\\')))
+            subs.append(e.text);
+    sortByName(subs);
     for (const QString& s : subs)
-        if (!s.contains(QLatin1Char('\\')))
-            add(closed, s, joinPath(path_, s), depth);
+        add(closed, s, joinPath(path_, s), depth);
     setCurrentItem(current);
     setUpdatesEnabled(true);
 }

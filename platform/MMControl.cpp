@@ -1,6 +1,7 @@
 #include "platform/MMControl.h"
 
 #include "platform/DriveMap.h"
+#include "platform/HostPath.h"
 #include "platform/MediaErrors.h"
 
 #include <QDateTime>
@@ -117,7 +118,7 @@ void MMControl::doOpen() {
     int err = 0;
     std::unique_ptr<MediaDevice> device;
     if (standby_ && type.isEmpty() && host == standbyHost_) {
-        if (standbyFits(QFileInfo(host)))
+        if (standbyFits(hostFacts(host)))
             device = std::move(standby_); // opened ahead of time: nothing left to do
         else
             dropStandby();
@@ -165,8 +166,8 @@ void MMControl::prepare(const QString& fileName) {
     if (!backend_ || !backend_->wantsStandby())
         return;
     const QString host = drives_ ? drives_->toHost(fileName) : fileName;
-    const QFileInfo info(host);
-    if (host.isEmpty() || !info.isFile())
+    const HostFacts info = hostFacts(host);
+    if (host.isEmpty() || !info.file)
         return;
     if (standby_ && host == standbyHost_ && standbyFits(info))
         return; // ready already
@@ -183,13 +184,13 @@ void MMControl::prepare(const QString& fileName) {
     standby_ = std::move(device);
     standbyName_ = fileName;
     standbyHost_ = host;
-    standbySize_ = info.size();
-    standbyModified_ = info.lastModified().toMSecsSinceEpoch();
+    standbySize_ = info.size;
+    standbyModified_ = info.modifiedNs;
 }
 
-bool MMControl::standbyFits(const QFileInfo& file) const {
+bool MMControl::standbyFits(const HostFacts& file) const {
     // The file the standby was opened from, unchanged since.
-    return file.size() == standbySize_ && file.lastModified().toMSecsSinceEpoch() == standbyModified_;
+    return file.size == standbySize_ && file.modifiedNs == standbyModified_;
 }
 
 void MMControl::dropStandby() {

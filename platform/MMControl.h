@@ -24,12 +24,12 @@
 #include <cstdint>
 #include <memory>
 
-class QFileInfo;
 class QToolButton;
 
 namespace zypo {
 
 class DriveMap;
+struct HostFacts;
 
 inline constexpr std::int32_t ModeNotOpen = 524;
 inline constexpr std::int32_t ModeStopped = 525;
@@ -112,7 +112,7 @@ private:
     void onCurrentFailed(int error);
     void onPrecedingEnded();
     void updateButtons();
-    bool standbyFits(const QFileInfo& file) const;
+    bool standbyFits(const HostFacts& file) const;
 
     MediaBackend* backend_;
     const DriveMap* drives_;

@@ -4,6 +4,7 @@
 #include "core/TypeFilters.h"
 #include "dialogs/AppIcon.h"
 #include "platform/DriveMap.h"
+#include "platform/HostPath.h"
 #include "platform/ListControls.h"
 #include "platform/Prompter.h"
 #include "platform/WindowManager.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <unistd.h>
 
 namespace zypo {
 
@@ -214,7 +216,7 @@ void DefFileSDL::DefFileDel_Click() {
                                MsgIcon::Exclamation, M.AppTitle);
         return;
     }
-    if (!QFile::remove(M.svc.drives->toHost(full))) {
+    if (::unlink(hostBytes(M.svc.drives->toHost(full)).constData()) != 0) {
         // Read-only, in use or gone: say so instead of pretending it was deleted.
         M.svc.prompter->MsgBox(QStringLiteral("削除できませんでした(") + full + QLatin1Char(')'),
                                MsgIcon::Exclamation, M.AppTitle);

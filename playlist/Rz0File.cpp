@@ -1,6 +1,7 @@
 #include "playlist/Rz0File.h"
 
 #include "platform/Cp932.h"
+#include "platform/HostPath.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -84,8 +85,8 @@ QByteArray formatRz0(const QStringList& entries) {
 }
 
 Rz0Result ReadRz0File(const QString& hostPath, QStringList& entries, int maxEntries) {
-    QFile file(hostPath);
-    if (hostPath.isEmpty() || !file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (hostPath.isEmpty() || !openHostFile(hostPath, file))
         return Rz0Result::OpenFailed;
     // Far more than a full list of the longest lines: not a playlist, whatever its start says.
     if (file.size() > static_cast<qint64>(Rz0MaxEntries) * Rz0MaxLineBytes)

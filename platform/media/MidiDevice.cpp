@@ -1,5 +1,6 @@
 #include "platform/media/MidiDevice.h"
 
+#include "platform/HostPath.h"
 #include "platform/MediaErrors.h"
 
 #include <QFile>
@@ -665,10 +666,10 @@ MidiDevice::~MidiDevice() {
 }
 
 int MidiDevice::open(const QString& hostPath) {
-    QFile f(hostPath);
-    if (!QFileInfo(hostPath).isFile())
+    QFile f;
+    if (!hostFacts(hostPath).file)
         return mcierr::FileNotFound;
-    if (!f.open(QIODevice::ReadOnly))
+    if (!openHostFile(hostPath, f))
         return mcierr::FileRead;
     switch (parseSmf(f.readAll(), song_)) {
     case SmfError::None:

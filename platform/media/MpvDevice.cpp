@@ -1,5 +1,6 @@
 #include "platform/media/MpvDevice.h"
 
+#include "platform/HostPath.h"
 #include "platform/MediaErrors.h"
 
 #include <QCoreApplication>
@@ -77,12 +78,14 @@ int MpvDevice::errorNumber(int mpvError, const QString& hostPath) {
         return mcierr::CreateWindow;
     case MPV_ERROR_NOMEM:
         return mcierr::OutOfMemory;
-    case MPV_ERROR_LOADING_FAILED:
-        if (!QFileInfo(hostPath).isFile())
+    case MPV_ERROR_LOADING_FAILED: {
+        const HostFacts facts = hostFacts(hostPath);
+        if (!facts.file)
             return mcierr::FileNotFound;
-        if (!QFileInfo(hostPath).isReadable())
+        if (!facts.readable)
             return mcierr::FileRead;
         return mcierr::InvalidFile;
+    }
     case MPV_ERROR_UNKNOWN_FORMAT:
     case MPV_ERROR_NOTHING_TO_PLAY:
         return mcierr::InvalidFile;
@@ -93,9 +96,10 @@ int MpvDevice::errorNumber(int mpvError, const QString& hostPath) {
 
 int MpvDevice::open(const QString& hostPath) {
     path_ = hostPath;
-    if (!QFileInfo(hostPath).isFile())
+    const HostFacts facts = hostFacts(hostPath);
+    if (!facts.file)
         return mcierr::FileNotFound;
-    if (!QFileInfo(hostPath).isReadable())
+    if (!facts.readable)
         return mcierr::FileRead;
     std::int64_t wid = -1;
     if (drawsPictures()) {
@@ -187,7 +191,7 @@ int MpvDevice::load(std::int64_t wid) {
         mpv_ = nullptr;
         return mcierr::CannotLoadDriver;
     }
-    const QByteArray file = path_.toUtf8();
+    const QByteArray file = hostBytes(path_); // a name in Shift-JIS bytes is opened by its bytes
     const char* cmd[] = {"loadfile", file.constData(), nullptr};
     if (mpv_command(mpv_, cmd) < 0)
         return mcierr::InvalidFile;

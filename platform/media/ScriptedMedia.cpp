@@ -1,5 +1,6 @@
 #include "platform/media/ScriptedMedia.h"
 
+#include "platform/HostPath.h"
 #include "platform/MediaErrors.h"
 
 #include <QFileInfo>
@@ -92,7 +93,7 @@ ScriptedMedia ScriptedBackend::mediaFor(const QString& hostPath) const {
     if (it != media.constEnd())
         return *it;
     ScriptedMedia m;
-    if (!QFileInfo(hostPath).isFile())
+    if (!hostFacts(hostPath).file)
         m.openError = mcierr::FileNotFound;
     return m;
 }

@@ -1,5 +1,6 @@
 #include "platform/media/SystemMedia.h"
 
+#include "platform/HostPath.h"
 #include "platform/MediaErrors.h"
 #include "platform/SettingsStore.h"
 #include "platform/media/MidiDevice.h"
@@ -13,8 +14,8 @@ namespace zypo {
 namespace {
 
 bool isMidiContent(const QString& hostPath) {
-    QFile f(hostPath);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (!openHostFile(hostPath, f))
         return false;
     const QByteArray head = f.read(12);
     return head.startsWith("MThd") || (head.startsWith("RIFF") && head.mid(8, 4) == "RMID");
@@ -58,7 +59,7 @@ public:
         error = 0;
         const bool midi = isMidiContent(hostPath);
         if (deviceType.compare(QLatin1String("Sequencer"), Qt::CaseInsensitive) == 0 && !midi) {
-            error = QFile::exists(hostPath) ? mcierr::InvalidFile : mcierr::FileNotFound;
+            error = hostFacts(hostPath).exists ? mcierr::InvalidFile : mcierr::FileNotFound;
             return nullptr;
         }
         if (midi)
