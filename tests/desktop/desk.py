@@ -12,6 +12,7 @@ import configparser
 import math
 import os
 import signal
+import struct
 import subprocess
 import tempfile
 import time
@@ -61,6 +62,24 @@ def make(kind, path, *args):
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     run(MAKEDEMO, kind, *[str(a) for a in args], path, env=env)
     return path
+
+
+def smf(tracks, fmt=None, division=96):
+    """A Standard MIDI File: each track a list of (delta ticks, bytes) events; End of Track is
+    added. Format 0 for one track, 1 for more, unless given."""
+    def var(n):
+        out = bytes([n & 0x7F])
+        while n > 0x7F:
+            n >>= 7
+            out = bytes([0x80 | (n & 0x7F)]) + out
+        return out
+    chunks = b""
+    for events in tracks:
+        track = b"".join(var(delta) + data for delta, data in events) + b"\x00\xFF\x2F\x00"
+        chunks += b"MTrk" + struct.pack(">I", len(track)) + track
+    if fmt is None:
+        fmt = 0 if len(tracks) == 1 else 1
+    return b"MThd" + struct.pack(">IHHH", 6, fmt, len(tracks), division) + chunks
 
 
 def note_hz(note):

@@ -1,22 +1,10 @@
 """GS and XG files sound as their authors wrote them: a GS file that makes channel 2 a rhythm
 part sounds like the same notes sent to channel 10, not like a piano."""
 
-import struct
-
-from desk import DesktopCase, Recorder, main, poll, silent_tail, sounding_tail
+from desk import DesktopCase, Recorder, main, poll, silent_tail, smf, sounding_tail
 
 GS_RESET = bytes([0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7])
 RHYTHM_ON_CHANNEL_2 = bytes([0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x12, 0x15, 0x01, 0x18, 0xF7])
-
-
-def smf(events):
-    """A format 0 file at 96 ticks a beat (120 bpm): events are (delta ticks, bytes)."""
-    track = b""
-    for delta, data in events:
-        track += bytes([delta]) if delta < 128 else bytes([0x80 | (delta >> 7), delta & 0x7F])
-        track += data
-    track += b"\x00\xFF\x2F\x00"
-    return b"MThd" + struct.pack(">IHHH", 6, 0, 1, 96) + b"MTrk" + struct.pack(">I", len(track)) + track
 
 
 def pattern(channel, setup=b""):
@@ -26,7 +14,7 @@ def pattern(channel, setup=b""):
         note = (36, 42, 38, 42)[i % 4]
         events.append((0 if i == 0 else 24, bytes([0x90 | channel, note, 110])))
         events.append((24, bytes([0x80 | channel, note, 0])))
-    return smf(events)
+    return smf([events])
 
 
 def zero_crossing_rate(samples):
