@@ -490,6 +490,8 @@ void main0::MenuSetti1_Click(std::int16_t Index) {
 void main0::MenuSetti21_Click(std::int16_t Index) {
     M.PlayMode = Index == 1 ? 1 : 2;
     checkOnly(MenuSetti21, M.PlayMode);
+    if (M.PlayMode != 1)
+        MMC->dropStandby(); // nothing follows by itself in single play
 }
 
 void main0::MenuSetti31_Click(std::int16_t Index) {

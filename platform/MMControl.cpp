@@ -118,12 +118,14 @@ void MMControl::doOpen() {
     int err = 0;
     std::unique_ptr<MediaDevice> device;
     if (standby_ && type.isEmpty() && host == standbyHost_) {
-        if (standbyFits(hostFacts(host)))
+        if (!standbySpent_ && standbyFits(hostFacts(host)))
             device = std::move(standby_); // opened ahead of time: nothing left to do
         else
             dropStandby();
     }
-    if (!device) {
+    if (device) {
+        device->disconnect(this);
+    } else {
         device = backend_ ? backend_->create(host, type, err) : nullptr;
         if (!device) {
             error_ = static_cast<std::int16_t>(err ? err : mcierr::CannotLoadDriver);
@@ -182,6 +184,11 @@ void MMControl::prepare(const QString& fileName) {
         return;
     }
     standby_ = std::move(device);
+    standbySpent_ = false;
+    // What happens to it while it waits (its file gone or damaged under it) is kept: such a
+    // standby is not taken, and its Open opens the file afresh and meets the error there.
+    connect(standby_.get(), &MediaDevice::failed, this, [this] { standbySpent_ = true; });
+    connect(standby_.get(), &MediaDevice::finished, this, [this] { standbySpent_ = true; });
     standbyName_ = fileName;
     standbyHost_ = host;
     standbySize_ = info.size;

@@ -74,6 +74,8 @@ public:
     void prepare(const QString& fileName);
     /// The file name of the standby device, or empty.
     QString standbyFile() const { return standby_ ? standbyName_ : QString(); }
+    /// Closes the standby: it holds its file (and threads, and a window for a clip) for nothing
+    /// once what it was opened for will not come.
     void dropStandby();
 
     /// The device of the open item when its file name is `fileName` (for "put … destination").
@@ -133,6 +135,7 @@ private:
     QString standbyHost_;
     qint64 standbySize_ = -1;
     qint64 standbyModified_ = -1;
+    bool standbySpent_ = false; // it failed or ended while it waited
     bool paused_ = false;
     bool started_ = false; // "Play" was given to the current item
     bool waiting_ = false; // its start waits for the preceding item to end

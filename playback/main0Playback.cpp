@@ -253,6 +253,10 @@ void main0::prepareFollowingItem() {
 }
 
 void main0::CloseItem() {
+    // Outside an advance (Stop, browsing, a new queue, another entry chosen) the entry opened
+    // ahead will not come next: it lets go of its file now.
+    if (advanceDepth_ == 0)
+        MMC->dropStandby();
     if (MMC->Mode() != ModeNotOpen) {
         if (MMC->UsesWindows()) {
             M.VideoCloseRestore = False;

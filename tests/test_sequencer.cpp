@@ -518,3 +518,66 @@ TEST_F(ThreeItems, AStandbyIsNotUsedForAFileChangedSinceOrInSinglePlay) {
     ASSERT_NE(p.media.deviceFor(b), nullptr);
     EXPECT_TRUE(p.media.deviceFor(b)->isPlaying());
 }
+
+TEST_F(ThreeItems, TheStandbyIsClosedWhereverTheItemIsClosedOutsideAnAdvance) {
+    p.media.standby = true;
+    const auto standbyOpen = [&] {
+        ScriptedDevice* d = p.media.deviceFor(b);
+        return d != nullptr && !d->isClosed();
+    };
+    const auto playA = [&] {
+        select(0);
+        press(&MMControl::clickPlay);
+        pump();
+        ASSERT_TRUE(standbyOpen());
+    };
+    // Stop.
+    ASSERT_NO_FATAL_FAILURE(playA());
+    press(&MMControl::clickStop);
+    EXPECT_FALSE(standbyOpen());
+    EXPECT_TRUE(p.w->MMC->standbyFile().isEmpty());
+    // Another entry chosen by the user.
+    ASSERT_NO_FATAL_FAILURE(playA());
+    p.w->main0Flist->setCurrentRow(2);
+    pump();
+    EXPECT_FALSE(standbyOpen());
+    // A browsing action: the type filter.
+    ASSERT_NO_FATAL_FAILURE(playA());
+    p.w->main0Combo->setCurrentIndex(2);
+    p.w->main0Combo_Click();
+    EXPECT_FALSE(standbyOpen());
+    p.w->main0Combo->setCurrentIndex(0);
+    p.w->main0Combo_Click();
+    // Single play chosen while an item plays.
+    ASSERT_NO_FATAL_FAILURE(playA());
+    p.w->MenuSetti21_Click(2);
+    EXPECT_FALSE(standbyOpen());
+    // The advance itself still takes it.
+    p.w->MenuSetti21_Click(1);
+    ASSERT_NO_FATAL_FAILURE(playA());
+    QPointer<ScriptedDevice> ready = p.media.deviceFor(b);
+    p.media.deviceFor(a)->finish();
+    pump();
+    EXPECT_EQ(p.media.deviceFor(b), ready.data());
+    EXPECT_TRUE(ready && ready->isPlaying());
+}
+
+TEST_F(ThreeItems, AStandbyThatFailedWhileItWaitedIsOpenedAfreshAtItsTurn) {
+    p.media.standby = true;
+    select(0);
+    press(&MMControl::clickPlay);
+    pump();
+    QPointer<ScriptedDevice> ready = p.media.deviceFor(b);
+    ASSERT_FALSE(ready.isNull());
+    // Its file went bad under it (reported by its engine while it waited).
+    ready->fail(mcierr::InvalidFile);
+    pump();
+    p.media.deviceFor(a)->finish();
+    pump();
+    // b's Open opened the file again instead of taking a device that can never end.
+    EXPECT_TRUE(ready.isNull() || ready->isClosed());
+    ScriptedDevice* b2 = p.media.deviceFor(b);
+    ASSERT_NE(b2, nullptr);
+    EXPECT_NE(b2, ready.data());
+    EXPECT_TRUE(b2->isPlaying());
+}
