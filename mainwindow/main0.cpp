@@ -294,8 +294,22 @@ void main0::driveNotReady(const QString& driveText) {
 }
 
 void main0::main0Drive_Change() {
-    CloseItem();
-    showFileList();
+    // The drive shown has gone (a volume unmounted): the browser follows to another drive, but
+    // a queue that plays from elsewhere plays on.
+    const QChar lost = main0Drive->LostDrive();
+    const bool keep =
+        !lost.isNull() && M.QueueMode && MMC->Mode() != ModeNotOpen && driveLetterOf(M.PlayFile) != lost;
+    const bool outerKeep = keepItem_;
+    keepItem_ = outerKeep || keep;
+    followDrive();
+    keepItem_ = outerKeep;
+}
+
+void main0::followDrive() {
+    if (!keepItem_) {
+        CloseItem();
+        showFileList();
+    }
     if (!main0Dir->setDrive(main0Drive->DriveLetter())) {
         if (!recoveringDrive_) {
             driveNotReady(main0Drive->Drive());
@@ -308,10 +322,12 @@ void main0::main0Drive_Change() {
 }
 
 void main0::main0Dir_Change() {
-    showFileList();
+    if (!keepItem_)
+        showFileList();
     main0Flist->setPath(main0Dir->Path());
     main0Flist->Refresh();
-    CloseItem();
+    if (!keepItem_)
+        CloseItem();
 }
 
 void main0::main0Flist_Click() {

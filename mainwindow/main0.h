@@ -150,7 +150,9 @@ private:
     // error box knows whether the user took over meanwhile.
     quint64 userActions_ = 0;
     bool recoveringDrive_ = false; // driveNotReady is going back to a drive that works
-    bool closingVideo_ = false;    // CloseItem is closing the video window
+    bool keepItem_ = false;        // the browser follows a drive that went; the queue plays on
+    void followDrive();
+    bool closingVideo_ = false; // CloseItem is closing the video window
 
     friend class MVIDEO;
 };

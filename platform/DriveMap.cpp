@@ -41,7 +41,8 @@ bool DriveMap::refresh() {
                 return true;
         return false;
     };
-    for (const QString& v : volumes_()) {
+    const QStringList mounted = volumes_();
+    for (const QString& v : mounted) {
         bool already = false;
         for (const Drive& d : list)
             already = already || d.hostRoot == v;
@@ -52,9 +53,21 @@ bool DriveMap::refresh() {
             char next = 'D';
             while (next <= 'Z' && taken(QChar(QLatin1Char(next))))
                 ++next;
-            if (next > 'Z')
-                continue; // no letter left for it
+            if (next > 'Z') {
+                // Every letter has been had: the letter of a volume that is not mounted now is
+                // given back (the one given longest ago) and goes to this one.
+                QString gone;
+                for (auto it = given_.cbegin(); it != given_.cend(); ++it)
+                    if (!mounted.contains(it.key()) &&
+                        (gone.isEmpty() || order_.value(it.key()) < order_.value(gone)))
+                        gone = it.key();
+                if (gone.isEmpty())
+                    continue; // every letter is in use
+                next = static_cast<char>(given_.take(gone).toLatin1());
+                order_.remove(gone);
+            }
             letter = QLatin1Char(next);
+            order_.insert(v, ++givenCount_);
             given_.insert(v, letter);
         }
         list.append({letter, v});

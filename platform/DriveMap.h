@@ -30,8 +30,9 @@ public:
     /// construction stay; the volumes follow the source at every refresh.
     void setVolumeSource(std::function<QStringList()> source);
     /// Reads the volumes again (a volume mounted or unmounted since). A volume keeps the letter
-    /// it was first given for the rest of the run, also when it goes and comes back; a new
-    /// volume gets the first letter from D: that no drive has had. True when the drives changed.
+    /// it was first given, also when it goes and comes back; a new volume gets the first letter
+    /// from D: that no drive has had, and once every letter has been had, the letter given
+    /// longest ago to a volume that is not mounted now. True when the drives changed.
     bool refresh();
     /// The mounted removable volumes of the system (/media, /run/media/USER, /mnt).
     static QStringList systemVolumes();
@@ -61,7 +62,9 @@ private:
     QList<Drive> drives_;
     QList<Drive> fixed_; // C: and the pinned letters
     std::function<QStringList()> volumes_;
-    QHash<QString, QChar> given_; // volume → its letter, for the run
+    QHash<QString, QChar> given_;   // volume → its letter, while letters last
+    QHash<QString, quint64> order_; // volume → when it was given its letter
+    quint64 givenCount_ = 0;
 };
 
 /// The joining rule: folder, a backslash unless the folder already ends with one, the name.

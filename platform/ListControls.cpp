@@ -338,8 +338,11 @@ void DriveListBox::reload() {
         const int c = findData(QVariant(QStringLiteral("C")));
         setCurrentIndex(i >= 0 ? i : (c >= 0 ? c : 0));
     }
-    if (i < 0 && !shown.isNull())
+    if (i < 0 && !shown.isNull()) {
+        lost_ = shown;
         Q_EMIT Change();
+        lost_ = QChar();
+    }
 }
 
 QChar DriveListBox::DriveLetter() const {

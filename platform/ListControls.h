@@ -113,6 +113,8 @@ public:
     /// Fills the list from the drive map. When the drive shown has gone, C: is shown and Change
     /// raised, so the browser follows.
     void reload();
+    /// While the Change for a drive that has gone is raised: that drive's letter; else null.
+    QChar LostDrive() const { return lost_; }
     void showPopup() override;
 
 Q_SIGNALS:
@@ -123,6 +125,7 @@ private:
     /// The list shows the drive map's drives as they are now.
     bool showsMap() const;
     DriveMap* drives_;
+    QChar lost_;
     int mountsFd_ = -1;
     QSocketNotifier* mountsWatch_ = nullptr;
 };

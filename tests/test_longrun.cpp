@@ -1,0 +1,116 @@
+// What weeks of unattended play meet: volumes that come and go by the hundred, a volume pulled
+// while the queue plays from another drive, the transport's own records kept small.
+#include "TestSupport.h"
+#include "platform/DriveMap.h"
+
+#include <QDir>
+#include <QPushButton>
+
+using namespace zypo;
+using namespace zypo::test;
+
+TEST(DriveLetters, AreGivenBackOnceEveryLetterHasBeenHad) {
+    DriveMap map({{QLatin1Char('C'), QStringLiteral("/")}});
+    QStringList mounted;
+    map.setVolumeSource([&] { return mounted; });
+    // A week of sticks: 100 volumes, one at a time, each a folder of its own.
+    for (int i = 0; i < 100; ++i) {
+        mounted = {QStringLiteral("/media/user/STICK%1").arg(i)};
+        map.refresh();
+        ASSERT_EQ(map.drives().size(), 2) << "volume " << i << " got no letter";
+    }
+    // Two mounted at once keep two letters; one that comes back within the letters' turn keeps
+    // its own.
+    mounted = {QStringLiteral("/media/user/A"), QStringLiteral("/media/user/B")};
+    map.refresh();
+    ASSERT_EQ(map.drives().size(), 3);
+    const QChar a = map.drives().at(1).hostRoot.endsWith(QLatin1Char('A')) ? map.drives().at(1).letter
+                                                                           : map.drives().at(2).letter;
+    mounted = {QStringLiteral("/media/user/B")};
+    map.refresh();
+    mounted = {QStringLiteral("/media/user/B"), QStringLiteral("/media/user/A")};
+    map.refresh();
+    for (const Drive& d : map.drives()) {
+        if (d.hostRoot.endsWith(QLatin1Char('A'))) {
+            EXPECT_EQ(d.letter, a);
+        }
+    }
+    // 23 volumes at once take every letter from D: to Z:; a 24th waits for one.
+    mounted.clear();
+    for (int i = 0; i < 24; ++i)
+        mounted << QStringLiteral("/mnt/v%1").arg(i);
+    map.refresh();
+    EXPECT_EQ(map.drives().size(), 24); // C: and 23 volumes
+    QSet<QChar> letters;
+    for (const Drive& d : map.drives())
+        letters.insert(d.letter);
+    EXPECT_EQ(letters.size(), 24);
+}
+
+namespace {
+
+/// A queue expanded from a playlist on a volume (D:) that names files on C: and on D:.
+struct PulledStick : ::testing::Test {
+    void SetUp() override {
+        stick = p.tmp.filePath(QStringLiteral("stick"));
+        QDir().mkpath(stick);
+        onC = p.addMedia(QStringLiteral("music/c1.wav"), {60000});
+        p.addMedia(QStringLiteral("music/c2.wav"), {60000});
+        ASSERT_TRUE(writeAll(stick + QStringLiteral("/d1.wav"), "media"));
+        mounted = {stick};
+        p.drives.setVolumeSource([this] { return mounted; });
+        p.start(QStringLiteral("music"));
+    }
+    void expand(const QByteArray& list) {
+        ASSERT_TRUE(writeAll(stick + QStringLiteral("/LIST.RZ0"), list));
+        p.w->main0Drive->setDrive(QLatin1Char('D'));
+        ASSERT_EQ(p.w->main0Dir->Path(), QStringLiteral("D:\\"));
+        p.w->main0Combo->setCurrentIndex(4);
+        p.w->main0Combo_Click();
+        p.w->main0Flist->setListIndex(0);
+        p.w->C1->click();
+        p.w->main0List2->setListIndex(0);
+        p.w->MMC->clickPlay();
+        ASSERT_TRUE(p.device() && p.device()->isPlaying());
+    }
+    void pull() {
+        mounted.clear();
+        p.w->main0Drive->showPopup(); // the mount table is read again
+        p.w->main0Drive->hidePopup();
+        pump();
+    }
+    Player p;
+    QString stick;
+    QString onC;
+    QStringList mounted;
+};
+
+} // namespace
+
+TEST_F(PulledStick, AQueuePlayingFromAnotherDrivePlaysOn) {
+    ASSERT_NO_FATAL_FAILURE(expand("C:\\music\\c1.wav\r\nC:\\music\\c2.wav\r\n"));
+    ScriptedDevice* playing = p.device();
+    pull();
+    // The browser has followed to C:; the queue is still shown and still plays.
+    EXPECT_EQ(p.w->main0Drive->DriveLetter(), QLatin1Char('C'));
+    EXPECT_EQ(p.w->main0Dir->Path().left(2), QStringLiteral("C:"));
+    EXPECT_FALSE(p.w->main0List2->isHidden());
+    EXPECT_EQ(p.device(), playing);
+    EXPECT_TRUE(playing->isPlaying());
+    EXPECT_EQ(p.w->MMC->Mode(), ModePlaying);
+    // And goes on to its next entry.
+    playing->finish();
+    pump();
+    EXPECT_EQ(p.playing(), p.host(QStringLiteral("music/c2.wav")));
+    EXPECT_TRUE(p.device()->isPlaying());
+    EXPECT_TRUE(p.prompter.messages.isEmpty());
+}
+
+TEST_F(PulledStick, AnItemFromThePulledDriveIsClosed) {
+    ASSERT_NO_FATAL_FAILURE(expand("D:\\d1.wav\r\nC:\\music\\c1.wav\r\n"));
+    ScriptedDevice* playing = p.device();
+    ASSERT_EQ(playing->hostPath(), stick + QStringLiteral("/d1.wav"));
+    pull();
+    EXPECT_EQ(p.w->MMC->Mode(), ModeNotOpen);
+    EXPECT_TRUE(playing->isClosed());
+}
