@@ -429,17 +429,29 @@ bool main0::openArgument(const QString& hostPath) {
 
 MprisHooks main0::mprisHooks() {
     MprisHooks h;
-    h.play = [this] { MMC->clickPlay(); };
+    // Play starts the current entry, as the desktop's controls expect: after Stop the entry
+    // still chosen in the list is opened again first, as a click on it would.
+    const auto reopen = [this] {
+        ListBox* list = activeList();
+        if (MMC->Mode() == ModeNotOpen && list->ListIndex() >= 0 && !(M.QueueMode && list == main0Flist))
+            list->setListIndex(list->ListIndex());
+    };
+    h.play = [this, reopen] {
+        reopen();
+        MMC->clickPlay();
+    };
     h.pause = [this] {
         if (MMC->Mode() == ModePlaying)
             MMC->clickPause();
     };
-    h.playPause = [this] {
+    h.playPause = [this, reopen] {
         const std::int32_t mode = MMC->Mode();
-        if (mode == ModePlaying || mode == ModePaused)
+        if (mode == ModePlaying || mode == ModePaused) {
             MMC->clickPause(); // pauses a playing item, resumes a paused one
-        else
+        } else {
+            reopen();
             MMC->clickPlay();
+        }
     };
     h.stop = [this] { MMC->clickStop(); };
     h.next = [this] { MMC->clickNext(); };
@@ -463,10 +475,11 @@ MprisHooks main0::mprisHooks() {
     h.item = [this](QString& path, QString& title, qint64& lengthMs) {
         if (MMC->Mode() == ModeNotOpen)
             return;
-        path = M.svc.drives->toHost(M.PlayFile);
+        path = MMC->OpenHostPath();
         title = M.PlayFile.mid(M.PlayFile.lastIndexOf(QLatin1Char('\\')) + 1);
         lengthMs = MMC->Length();
     };
+    h.positionMs = [this] { return static_cast<qint64>(MMC->Position()); };
     return h;
 }
 

@@ -71,7 +71,14 @@ MMControl::~MMControl() {
 
 void MMControl::setDeviceType(const QString& type) {
     deviceType_ = type;
-    log_ << QStringLiteral("DeviceType=") + type;
+    logCommand(QStringLiteral("DeviceType=") + type);
+}
+
+void MMControl::logCommand(const QString& command) {
+    // A player left running for weeks gives millions of commands: the older half goes, now and then.
+    if (log_.size() >= 2 * CommandLogKept)
+        log_.remove(0, log_.size() - CommandLogKept);
+    log_ << command;
 }
 
 void MMControl::setUpdateInterval(std::int16_t ms) {
@@ -89,7 +96,7 @@ void MMControl::sethWndDisplay(QWidget* window) {
 }
 
 void MMControl::setCommand(const QString& command) {
-    log_ << (command == QLatin1String("Open") ? command + QLatin1Char(' ') + fileName_ : command);
+    logCommand(command == QLatin1String("Open") ? command + QLatin1Char(' ') + fileName_ : command);
     error_ = 0;
     if (command == QLatin1String("Open"))
         doOpen();
@@ -155,6 +162,7 @@ void MMControl::doOpen() {
     }
     current_ = std::move(device);
     currentFile_ = fileName_;
+    currentHost_ = host;
     paused_ = false;
     started_ = false;
     waiting_ = false;

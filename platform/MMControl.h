@@ -78,11 +78,15 @@ public:
     /// once what it was opened for will not come.
     void dropStandby();
 
+    /// The host path the open item was opened from (empty when nothing is open).
+    QString OpenHostPath() const { return current_ ? currentHost_ : QString(); }
     /// The device of the open item when its file name is `fileName` (for "put … destination").
     MediaDevice* openDevice(const QString& fileName) const;
 
-    /// What was asked of the transport, in order: "DeviceType=…", "Open …", "Play", "Close", ….
+    /// What was asked of the transport lately, in order: "DeviceType=…", "Open …", "Play",
+    /// "Close", …: the last CommandLogKept commands at least, never more than twice that.
     const QStringList& commandLog() const { return log_; }
+    static constexpr qsizetype CommandLogKept = 256;
     void clearCommandLog() { log_.clear(); }
 
     /// Raises StatusUpdate as the interval timer does (while the interval is not 0 and an item
@@ -114,6 +118,7 @@ private:
     void onCurrentFailed(int error);
     void onPrecedingEnded();
     void updateButtons();
+    void logCommand(const QString& command);
     bool standbyFits(const HostFacts& file) const;
 
     MediaBackend* backend_;
@@ -129,6 +134,7 @@ private:
     QPointer<QWidget> display_;
     std::unique_ptr<MediaDevice> current_;
     QString currentFile_;
+    QString currentHost_;
     std::unique_ptr<MediaDevice> preceding_;
     std::unique_ptr<MediaDevice> standby_;
     QString standbyName_;

@@ -69,7 +69,7 @@ public:
     QVariantMap metadata() const { return m_->metadata(); }
     double rate() const { return 1.0; }
     double volume() const { return 1.0; }
-    qlonglong position() const { return 0; }
+    qlonglong position() const { return m_->position(); }
     bool yes() const { return true; }
     bool no() const { return false; }
 public Q_SLOTS:

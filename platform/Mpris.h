@@ -15,7 +15,10 @@ struct MprisHooks {
     /// "Playing", "Paused" or "Stopped".
     std::function<QString()> status;
     /// The open item: path (host), title, length in milliseconds; an empty path when none.
+    /// Asked four times a second: answered from what the player knows, never from the disk.
     std::function<void(QString& path, QString& title, qint64& lengthMs)> item;
+    /// How far the open item has played, in milliseconds.
+    std::function<qint64()> positionMs;
 };
 
 class Mpris : public QObject {
@@ -29,6 +32,8 @@ public:
     const MprisHooks& hooks() const { return hooks_; }
     QString playbackStatus() const;
     QVariantMap metadata() const;
+    /// Microseconds, as MPRIS counts them.
+    qlonglong position() const { return hooks_.positionMs ? hooks_.positionMs() * 1000 : 0; }
 
 private:
     void poll();

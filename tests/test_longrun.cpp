@@ -114,3 +114,21 @@ TEST_F(PulledStick, AnItemFromThePulledDriveIsClosed) {
     EXPECT_EQ(p.w->MMC->Mode(), ModeNotOpen);
     EXPECT_TRUE(playing->isClosed());
 }
+
+TEST(Transport, ItsCommandLogStaysSmallOverAWeekOfItems) {
+    Player p;
+    p.addMedia(QStringLiteral("m/a.wav"), {10});
+    p.addMedia(QStringLiteral("m/b.wav"), {10});
+    p.start(QStringLiteral("m"));
+    p.w->main0Flist->setListIndex(0);
+    p.w->MMC->clickPlay();
+    // 3,400 items, as a week of 3-minute items.
+    for (int i = 0; i < 3400; ++i) {
+        ASSERT_TRUE(p.device() && p.device()->isPlaying()) << "item " << i;
+        p.finishItem();
+    }
+    const QStringList& log = p.w->MMC->commandLog();
+    EXPECT_LE(log.size(), 2 * MMControl::CommandLogKept);
+    EXPECT_GE(log.size(), MMControl::CommandLogKept);
+    EXPECT_EQ(log.constLast(), QStringLiteral("Play")); // the newest commands are the ones kept
+}

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <QUrl>
 
 using namespace zypo;
 using namespace zypo::test;
@@ -92,9 +93,22 @@ TEST_F(Bus, MediaKeysDriveTheTransport) {
     EXPECT_TRUE(p.device()->isPlaying());
     call(address, player, QStringLiteral("Previous"));
     EXPECT_EQ(p.playing(), a);
+    // The elapsed time, in microseconds.
+    p.device()->setPosition(2500);
+    EXPECT_EQ(property(address, QStringLiteral("Position")).toLongLong(), 2500000);
+    EXPECT_EQ(meta.value(QStringLiteral("xesam:url")).toString(), QUrl::fromLocalFile(a).toString());
     call(address, player, QStringLiteral("Stop"));
     EXPECT_EQ(p.w->MMC->Mode(), ModeNotOpen);
     EXPECT_TRUE(p.panel(1).isEmpty());
+    EXPECT_EQ(property(address, QStringLiteral("Position")).toLongLong(), 0);
+    // Play, and the media key, start the entry still chosen.
+    call(address, player, QStringLiteral("Play"));
+    EXPECT_EQ(p.playing(), a);
+    EXPECT_TRUE(p.device()->isPlaying());
+    call(address, player, QStringLiteral("Stop"));
+    call(address, player, QStringLiteral("PlayPause"));
+    EXPECT_EQ(p.playing(), a);
+    EXPECT_TRUE(p.device() && p.device()->isPlaying());
 }
 
 TEST(NoBus, ThePlayerStartsWithoutASessionBus) {
