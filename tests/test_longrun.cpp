@@ -2,9 +2,13 @@
 // while the queue plays from another drive, the transport's own records kept small.
 #include "TestSupport.h"
 #include "platform/DriveMap.h"
+#include "platform/media/MidiDevice.h"
+#include "tools/DemoMedia.h"
 
 #include <QDir>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
 
 using namespace zypo;
 using namespace zypo::test;
@@ -131,4 +135,28 @@ TEST(Transport, ItsCommandLogStaysSmallOverAWeekOfItems) {
     EXPECT_LE(log.size(), 2 * MMControl::CommandLogKept);
     EXPECT_GE(log.size(), MMControl::CommandLogKept);
     EXPECT_EQ(log.constLast(), QStringLiteral("Play")); // the newest commands are the ones kept
+}
+
+TEST(MidiClock, SleepsWhileNothingPlays) {
+    // The paced clock of an output that has no sound of its own (an external port, or none).
+    MidiOutput out;
+    out.nullAudio = true;
+    out.soundFont = QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
+    MidiEngine engine(out);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("short.mid"));
+    ASSERT_TRUE(writeAll(path, demo::heldNoteMidi(60, 100)));
+    for (int round = 0; round < 2; ++round) {
+        MidiDevice device(&engine);
+        ASSERT_EQ(device.open(path), 0);
+        QSignalSpy done(&device, &MediaDevice::finished);
+        ASSERT_EQ(device.play(), 0);
+        ASSERT_TRUE(done.wait(10000)) << "round " << round; // a sleeping clock still wakes for a song
+        device.close();
+        // Once the song is over and its end sent, the clock waits for the next one.
+        QDeadlineTimer limit(10000);
+        while (!engine.outputIdle() && !limit.hasExpired())
+            QTest::qWait(10);
+        EXPECT_TRUE(engine.outputIdle()) << "round " << round;
+    }
 }

@@ -341,7 +341,7 @@ bool MidiEngine::waitForSong(int queued) {
     songStarted_.exchange(false);
     {
         std::lock_guard lock(mutex_);
-        if (playing_ || silenceRequested_ || releaseRequested_ || quietFrames_ < queued)
+        if (playing_ || silenceRequested_ || releaseRequested_ || powerOnRequested_ || quietFrames_ < queued)
             return false;
     }
     std::unique_lock lock(outputMutex_);
@@ -367,17 +367,13 @@ void MidiEngine::nullLoop() {
     const auto blockTime = std::chrono::duration<double>(Block / rate_);
     auto next = std::chrono::steady_clock::now();
     while (!quit_) {
+        // Nothing to send and nobody to hear the synthesiser: the clock sleeps until a song
+        // starts (for weeks, between the songs of an external port, or while WAV items play).
+        if (waitForSong(0))
+            next = std::chrono::steady_clock::now();
         render(Block, l.data(), r.data());
-        if (output_.untimed) {
-            bool idle;
-            {
-                std::lock_guard lock(mutex_);
-                idle = !playing_;
-            }
-            if (idle)
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (output_.untimed)
             continue;
-        }
         next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(blockTime);
         std::this_thread::sleep_until(next);
     }
@@ -407,11 +403,7 @@ int MidiEngine::start(MidiDevice* device, const SmfSong* song, bool carriesOn) {
         }
         playing_ = true;
     }
-    {
-        const std::lock_guard lock(outputMutex_);
-        songStarted_ = true;
-    }
-    wake_.notify_all();
+    wakeOutput();
     if (const int err = ensureOutput()) {
         std::lock_guard lock(mutex_);
         playing_ = false;
@@ -466,15 +458,18 @@ int MidiEngine::channelProgram(int channel) const {
 }
 
 void MidiEngine::pause(MidiDevice* device) {
-    std::lock_guard lock(mutex_);
-    if (deviceRaw_ != device)
-        return;
-    playing_ = false;
-    silenceRequested_ = true;
+    {
+        std::lock_guard lock(mutex_);
+        if (deviceRaw_ != device)
+            return;
+        playing_ = false;
+        silenceRequested_ = true;
+    }
+    wakeOutput();
 }
 
 void MidiEngine::stop(MidiDevice* device) {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (deviceRaw_ != device)
         return;
     // Stopped while it sounds: silent at once. Closed after its end: its last notes ring out,
@@ -484,6 +479,21 @@ void MidiEngine::stop(MidiDevice* device) {
     device_ = nullptr;
     deviceRaw_ = nullptr;
     song_ = nullptr;
+    lock.unlock();
+    wakeOutput();
+}
+
+void MidiEngine::wakeOutput() {
+    {
+        const std::lock_guard lock(outputMutex_);
+        songStarted_ = true;
+    }
+    wake_.notify_all();
+}
+
+bool MidiEngine::outputIdle() const {
+    const std::lock_guard lock(outputMutex_);
+    return idle_;
 }
 
 std::int64_t MidiEngine::positionUs(const MidiDevice* device) const {

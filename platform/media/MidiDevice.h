@@ -74,6 +74,8 @@ public:
     /// Renders one note on a channel of the built-in synthesiser, as it is set up now, and
     /// returns the sound (left channel); for comparing what two channels play.
     std::vector<float> renderNote(int channel, int note, int velocity, int frames);
+    /// The output sleeps: nothing plays and nothing is left to send.
+    bool outputIdle() const;
 
 private:
     int ensureOutput();
@@ -85,6 +87,7 @@ private:
     int queuedFrames() const; // what our stream holds at the server before it plays
     void pulseLoop();
     bool waitForSong(int queued); // true when it waited
+    void wakeOutput();            // something for the output to do: a song, a stop, a pause
     void checkIdleOutput();
     void send(const MidiEvent& e);
     void limit(int frames, float* left, float* right);
@@ -104,9 +107,9 @@ private:
     float limiterGain_ = 1.0f; // touched by the rendering side only
     std::thread outputThread_; // our own output: PulseAudio, or the paced null output
     std::atomic<bool> quit_{false};
-    std::mutex outputMutex_;       // guards pulse_ between the output thread and a reconnecting start
-    std::condition_variable wake_; // a song starts, or the engine goes: the idle output goes on
-    bool idle_ = false;            // the output waits for a song and leaves pulse_ alone
+    mutable std::mutex outputMutex_; // guards pulse_ between the output thread and a reconnecting start
+    std::condition_variable wake_;   // a song starts, or the engine goes: the idle output goes on
+    bool idle_ = false;              // the output waits for a song and leaves pulse_ alone
     pa_simple* pulse_ = nullptr;
     std::atomic<bool> outputLost_{false};
     std::atomic<bool> songStarted_{false}; // set by start(): an idle output goes on
