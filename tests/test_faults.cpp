@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace zypo;
@@ -279,5 +280,31 @@ TEST(Faults, AFolderOfBrokenMediaIsPlayedThrough) {
     EXPECT_GE(wrapped, 3);
     for (const auto& m : p.prompter.messages)
         ADD_FAILURE() << m.text.toStdString() << " at " << p.w->main0Flist->FileName().toStdString();
+    p.w.reset();
+}
+
+TEST(Faults, APlaylistEntryNamingAFifoOrADeviceIsReportedNotWaitedOn) {
+    Player p;
+    auto real = createSystemMediaBackend(nullptr);
+    p.M->svc.media = real.get();
+    p.mkdir(QStringLiteral("m"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(p.host(QStringLiteral("m/a.mid"))).constData(), 0644), 0);
+    ASSERT_TRUE(writeAll(p.host(QStringLiteral("m/c.wav")), demo::toneWav(440, 200)));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), p.host(QStringLiteral("m/zero.wav"))));
+    ASSERT_TRUE(writeAll(p.host(QStringLiteral("m/LIST.RZ0")),
+                         "C:\\m\\a.mid\r\nC:\\m\\zero.wav\r\nC:\\m\\c.wav\r\n"));
+    p.start(QStringLiteral("m"));
+    p.w->MenuSetti21_Click(2); // single play: each failure is one message and one step
+    p.w->main0Combo->setCurrentIndex(4);
+    p.w->main0Combo_Click();
+    p.w->main0Flist->setListIndex(0);
+    p.w->C1->click();
+    // Nobody writes to the FIFO and /dev/zero never ends: both are reported and passed over.
+    p.w->main0List2->setListIndex(0);
+    ASSERT_EQ(p.prompter.messages.size(), 2);
+    EXPECT_TRUE(p.prompter.messages[0].text.endsWith(QStringLiteral(" ( 296)")))
+        << p.prompter.messages[0].text.toStdString();
+    EXPECT_EQ(p.w->main0List2->ListIndex(), 2);
+    EXPECT_EQ(p.w->MMC->Mode(), ModeStopped);
     p.w.reset();
 }

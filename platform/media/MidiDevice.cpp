@@ -677,8 +677,11 @@ MidiDevice::~MidiDevice() {
 
 int MidiDevice::open(const QString& hostPath) {
     QFile f;
-    if (!hostFacts(hostPath).file)
+    const HostFacts facts = hostFacts(hostPath);
+    if (!facts.exists)
         return mcierr::FileNotFound;
+    if (!facts.file)
+        return mcierr::InvalidFile; // a FIFO or a device node: never waited on
     if (!openHostFile(hostPath, f))
         return mcierr::FileRead;
     switch (parseSmf(f.readAll(), song_)) {

@@ -96,9 +96,12 @@ int MpvDevice::errorNumber(int mpvError, const QString& hostPath) {
 
 int MpvDevice::open(const QString& hostPath) {
     path_ = hostPath;
+    // A FIFO or a device node is no media file (and its open would wait for ever).
     const HostFacts facts = hostFacts(hostPath);
-    if (!facts.file)
+    if (!facts.exists)
         return mcierr::FileNotFound;
+    if (!facts.file)
+        return mcierr::InvalidFile;
     if (!facts.readable)
         return mcierr::FileRead;
     std::int64_t wid = -1;
