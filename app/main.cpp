@@ -13,6 +13,7 @@
 #include <QSocketNotifier>
 #include <clocale>
 #include <csignal>
+#include <cstdlib>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -61,6 +62,14 @@ int main(int argc, char* argv[]) {
 
     window.main0_Form_Load();
     window.show();
+    // A display connection that breaks ends the process from inside Qt (as X11 programs end):
+    // the settings are written on that way out too. Registered after the settings were first
+    // read, so the settings store's own state outlives this.
+    static zypo::main0* lostDisplayWindow = &window;
+    std::atexit([] {
+        if (lostDisplayWindow)
+            lostDisplayWindow->SaveSettingsOnLostDisplay();
+    });
     // Media keys and the desktop's player controls, where there is a session bus.
     zypo::Mpris mpris(window.mprisHooks());
     mpris.registerService();
@@ -70,5 +79,7 @@ int main(int argc, char* argv[]) {
     // Shift-JIS bytes names its file too.
     if (argc > 1)
         window.openArgument(zypo::hostText(QByteArray(argv[1])));
-    return app.exec();
+    const int code = app.exec();
+    lostDisplayWindow = nullptr; // ended the regular way, its settings written
+    return code;
 }

@@ -5,6 +5,7 @@
 #include "platform/DriveMap.h"
 #include "platform/ListControls.h"
 #include "platform/WindowManager.h"
+#include "playback/MVIDEO.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -80,6 +81,23 @@ void main0::main0_Form_Load() {
     const double twice = M.AviSize * 2;
     const bool halfStep = twice == std::floor(twice) && twice >= 1 && twice <= 8;
     MenuBairitu1_Click(static_cast<std::int16_t>(halfStep ? twice : 2));
+}
+
+void main0::SaveSettingsOnLostDisplay() {
+    // The window system has gone (the X server ended under the player, or the session's
+    // display connection broke) and the process ends without its windows: nothing that needs
+    // the display is touched; the places are those last known, and the settings are written
+    // as the regular shut-down writes them.
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    if (MVIDEO* video = existingVideoWindow(); video && video->isVisible()) {
+        M.VideoLeft = positionField(video->pos().x() * twipsPerPixelX());
+        M.VideoTop = positionField(video->pos().y() * twipsPerPixelY());
+    }
+    M.MainLeft = positionField(pos().x() * twipsPerPixelX());
+    M.MainTop = positionField(pos().y() * twipsPerPixelY());
+    M.SetteiSave();
 }
 
 void main0::main0_Form_Unload() {

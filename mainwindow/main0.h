@@ -103,6 +103,8 @@ public:
     // Video window (one at most; created on first use, afresh after it was unloaded).
     MVIDEO* videoWindow();
     MVIDEO* existingVideoWindow() const { return video_; }
+    /// The settings written as at shut-down, without the window system (it has gone).
+    void SaveSettingsOnLostDisplay();
     void SizeVideoWindow(std::int32_t& error);
 
     /// The initial MIDI file dialog (one at most; created on first use, afresh after closing).

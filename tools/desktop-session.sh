@@ -5,7 +5,8 @@
 # started, by their pids, and returns the command's exit status.
 #   tools/desktop-session.sh [--locale LOCALE] [--size WxH] -- COMMAND [ARGS...]
 # The command sees DISPLAY, HOME, XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, PULSE_SERVER,
-# ZYPO_DESKTOP_SINK (the null sink's name; record its ".monitor") and ZYPO_DESKTOP_PULSE_PID.
+# ZYPO_DESKTOP_SINK (the null sink's name; record its ".monitor"), ZYPO_DESKTOP_PULSE_PID and
+# ZYPO_DESKTOP_X_PID.
 set -euo pipefail
 
 locale_name=ja_JP.UTF-8
@@ -62,6 +63,8 @@ done
 
 Xvfb "$display" -screen 0 "${size}x24" -dpi 96 -nolisten tcp -noreset >"$session/xvfb.log" 2>&1 &
 pids+=($!)
+# A test may end the X server itself, as a display connection that breaks.
+export ZYPO_DESKTOP_X_PID=$!
 export DISPLAY=$display
 wait_for 20 xprop -root _NET_NONE || { cat "$session/xvfb.log" >&2; fail "Xvfb did not start on $display"; }
 
