@@ -34,6 +34,7 @@ int main(int argc, char* argv[]) {
     // The media engines need the C convention for numbers, also under a Japanese locale.
     std::setlocale(LC_NUMERIC, "C");
     zypo::useInterfaceFont();
+    zypo::useJapaneseDialogs();
 
     zypo::IniSettingsStore settings(zypo::IniSettingsStore::defaultFilePath());
     zypo::DriveMap drives = zypo::DriveMap::fromSystem(&settings);

@@ -6,6 +6,7 @@
 #include "platform/Prompter.h"
 #include "platform/WindowManager.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -85,6 +86,14 @@ void Settei::SetteiC3_Click() {
 void Settei::SetteiC4_Click() {
     M.IniMidFile = QString::fromLatin1(NoIniMidFile);
     SetteiT1->setText(QString::fromUtf8(NoneText));
+}
+
+void Settei::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace zypo

@@ -32,6 +32,10 @@ public:
 
     static constexpr const char* NoneText = "(なし)";
 
+protected:
+    /// Escape closes the dialog as its close box does.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     MAIN& M;
 };

@@ -366,7 +366,9 @@ void MMControl::clickStop() {
 }
 
 void MMControl::updateButtons() {
+    // Play, Pause and Stop have something to act on only while an item is open.
     const bool open = current_ != nullptr;
+    buttons_[BtnPlay]->setEnabled(open);
     buttons_[BtnPause]->setEnabled(open);
     buttons_[BtnStop]->setEnabled(open);
 }

@@ -2,9 +2,27 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
+#include <QTreeView>
 
 namespace zypo {
+
+bool useJapaneseDialogs() {
+    static QTranslator* translator = nullptr;
+    if (translator)
+        return true;
+    auto* t = new QTranslator(QCoreApplication::instance());
+    if (!t->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    translator = t;
+    return true;
+}
 
 void QtPrompter::MsgBox(const QString& text, MsgIcon icon, const QString& title) {
     QWidget* owner = owner_.data();
@@ -47,6 +65,14 @@ std::optional<QString> QtPrompter::OpenFileDialog(QWidget* parent, const QString
     QFileDialog dialog(parent, title, QString(), qtFileFilter(filter));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(defaultExt);
+    // Room for the Japanese column headers ("更新日時", "ファイルの種類"), which the default
+    // widths cut short.
+    const QFontMetrics metrics(dialog.font());
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
+        details->header()->setMinimumSectionSize(metrics.horizontalAdvance(QStringLiteral("ファイルの種類")) +
+                                                 metrics.averageCharWidth() * 4);
+    dialog.resize(std::max(dialog.width(), metrics.averageCharWidth() * 90),
+                  std::max(dialog.height(), metrics.height() * 24));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

@@ -20,6 +20,11 @@ public:
                                                   const QString& filter, const QString& defaultExt) = 0;
 };
 
+/// Qt's own dialogs (the file chooser, the buttons of the boxes) speak Japanese, as the rest of
+/// the player does, whatever the locale. False when Qt's Japanese translations are not
+/// installed (they stay English).
+bool useJapaneseDialogs();
+
 class QtPrompter : public Prompter {
 public:
     /// The window that owns the boxes: the main window, which lives as long as the player. A

@@ -2,11 +2,13 @@
 #include "TestSupport.h"
 #include "dialogs/About.h"
 #include "dialogs/Settei.h"
+#include "platform/Prompter.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTest>
 #include <QTimer>
 
 using namespace zypo;
@@ -163,4 +165,23 @@ TEST(AboutDialog, ClosingByTheFrameSavesNothing) {
     QTimer::singleShot(0, [&] { p.w->findChild<About*>()->reject(); });
     p.w->MenuEtc1_Click(2);
     EXPECT_TRUE(stored(p, "Data/Play_Mode").isEmpty());
+}
+
+TEST(SetteiDialog, EscapeClosesItAsItsCloseBoxDoesWithoutSetting) {
+    Player p;
+    p.start();
+    p.w->MenuSetti1_Click(1);
+    QPointer<Settei> s = p.w->existingSetteiWindow();
+    ASSERT_FALSE(s.isNull());
+    s->SetteiT1->setText(QStringLiteral("typed"));
+    QTest::keyClick(s->SetteiT1, Qt::Key_Escape);
+    pump();
+    EXPECT_TRUE(s.isNull() || !s->isVisible());
+    EXPECT_EQ(p.M->IniMidFile, QStringLiteral("xxxxxxxxXxxx"));
+}
+
+TEST(QtDialogs, SpeakJapanese) {
+    ASSERT_TRUE(useJapaneseDialogs()) << "Qt's Japanese translations are not installed";
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("アドレス:"));
+    EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
 }

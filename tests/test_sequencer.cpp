@@ -152,6 +152,12 @@ TEST_F(ThreeItems, StopClosesCompletelyAndPlayThenDoesNothing) {
     press(&MMControl::clickPlay);
     EXPECT_EQ(p.media.log.size(), logSize);
     EXPECT_EQ(p.w->MMC->Mode(), ModeNotOpen);
+    // So the buttons that act on an item show that there is none; choosing one brings them back.
+    for (const char* name : {"MMCPlay", "MMCPause", "MMCStop"})
+        EXPECT_FALSE(p.w->MMC->findChild<QWidget*>(QString::fromLatin1(name))->isEnabled()) << name;
+    select(1);
+    for (const char* name : {"MMCPlay", "MMCPause", "MMCStop"})
+        EXPECT_TRUE(p.w->MMC->findChild<QWidget*>(QString::fromLatin1(name))->isEnabled()) << name;
 }
 
 TEST_F(ThreeItems, NotifyCodesTwoAndFourChangeNothingEightStops) {

@@ -11,7 +11,7 @@ packages=(
   # build
   g++ cmake ninja-build pkg-config qt6-base-dev libmpv-dev libfluidsynth-dev libgtest-dev libxcb1-dev libpulse-dev
   # run: a General MIDI SoundFont (and the small one the tests use), Japanese glyphs
-  fluid-soundfont-gm timgm6mb-soundfont fonts-ipafont-gothic
+  fluid-soundfont-gm timgm6mb-soundfont fonts-ipafont-gothic qt6-translations-l10n
   # tests, screenshots and recordings of what the player shows and sounds
   xvfb xauth x11-utils xdotool imagemagick pulseaudio pulseaudio-utils sox locales
   # the desktop suite: a window manager of its own
