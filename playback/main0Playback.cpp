@@ -160,10 +160,12 @@ void main0::MMC_Done(std::int16_t NotifyCode) {
         AdvanceItem();
     } else if (NotifyCode == 2 || NotifyCode == 4) {
         return;
-    } else if (isContentError(MMC->Error()) || MMC->StartFailed()) {
-        // The item's own data failed part way (a damaged file), or its start failed once the
-        // initial MIDI file ahead of it had ended: reported and skipped like a file that cannot
-        // be opened or played, so that one bad file does not end unattended play.
+    } else if (isContentError(MMC->Error()) || MMC->StartFailed() ||
+               MMC->Error() == mcierr::WaveOutputsUnsuitable) {
+        // The item's own data failed part way (a damaged file), its start failed once the
+        // initial MIDI file ahead of it had ended, or the sound server stayed away longer than
+        // a song waits for it: reported and skipped like a file that cannot be opened or
+        // played, so that one bad file or a sound server's restart does not end unattended play.
         ReportMediaError(MMC->Error());
     } else {
         M.svc.prompter->MsgBox(QStringLiteral("コマンドの実行中にエラーが発生しました。停止します。"),

@@ -208,23 +208,29 @@ TEST(Faults, NoAudioOutputFailsPlayInsteadOfASilentSuccess) {
     EXPECT_EQ(err, mcierr::WaveOutputsUnsuitable);
 }
 
-TEST(Faults, NoSoundServerFailsAMidiPlayInsteadOfASilentSuccess) {
-    // The engine's own stream cannot connect; FluidSynth's drivers are tried next and, with no
-    // sound card and no server either, the start fails with a message-worthy number.
+TEST(Faults, NoSoundServerFailsAMidiSongOnceItHasWaitedForOne) {
+    // The sound server is not there (not up yet, or gone for good): the song waits for it with
+    // its clock standing, then fails with a message-worthy number instead of playing unheard.
     QTemporaryDir dir;
     ASSERT_TRUE(writeAll(dir.filePath(QStringLiteral("a.mid")), demo::midiTune()));
     const QByteArray saved = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", QByteArray("unix:") + dir.filePath(QStringLiteral("no-server")).toUtf8());
     {
-        MidiEngine engine(
-            {false, false, QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), QString(), QString()});
+        MidiOutput out;
+        out.soundFont = QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
+        out.serverWaitMs = 500;
+        MidiEngine engine(out);
         MidiDevice midi(&engine);
         ASSERT_EQ(midi.open(dir.filePath(QStringLiteral("a.mid"))), 0);
-        const int err = midi.play();
-        if (QFileInfo::exists(QStringLiteral("/dev/snd")))
-            EXPECT_TRUE(err == 0 || err == mcierr::WaveOutputsUnsuitable) << err; // a card may take it
-        else
-            EXPECT_EQ(err, mcierr::WaveOutputsUnsuitable);
+        QSignalSpy failed(&midi, &MediaDevice::failed);
+        QSignalSpy finished(&midi, &MediaDevice::finished);
+        ASSERT_EQ(midi.play(), 0);
+        EXPECT_TRUE(failed.wait(20000));
+        ASSERT_EQ(failed.size(), 1);
+        EXPECT_EQ(failed.at(0).at(0).toInt(), mcierr::WaveOutputsUnsuitable);
+        EXPECT_EQ(midi.position(), 0); // its clock stood while it waited
+        EXPECT_TRUE(finished.isEmpty());
+        EXPECT_FALSE(midi.isPlaying());
     }
     if (saved.isNull())
         qunsetenv("PULSE_SERVER");

@@ -5,8 +5,8 @@
 # started, by their pids, and returns the command's exit status.
 #   tools/desktop-session.sh [--locale LOCALE] [--size WxH] -- COMMAND [ARGS...]
 # The command sees DISPLAY, HOME, XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, PULSE_SERVER,
-# ZYPO_DESKTOP_SINK (the null sink's name; record its ".monitor"), ZYPO_DESKTOP_PULSE_PID and
-# ZYPO_DESKTOP_X_PID.
+# ZYPO_DESKTOP_SINK (the null sink's name; record its ".monitor"), ZYPO_DESKTOP_PULSE_PID,
+# ZYPO_DESKTOP_PULSE_CONFIG and ZYPO_DESKTOP_X_PID.
 set -euo pipefail
 
 locale_name=ja_JP.UTF-8
@@ -93,8 +93,10 @@ EOF
 pulseaudio --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit -n \
   --use-pid-file=false -F "$session/pulse.pa" >"$session/pulse.log" 2>&1 &
 pids+=($!)
-# A test may end the sound server itself, as a crashing one would.
+# A test may end the sound server itself, as a crashing one would, and start it again from the
+# same configuration (its own process then, which the test ends).
 export ZYPO_DESKTOP_PULSE_PID=$!
+export ZYPO_DESKTOP_PULSE_CONFIG=$session/pulse.pa
 export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
 wait_for 20 pactl info || { cat "$session/pulse.log" >&2; fail "PulseAudio did not start"; }
 export ZYPO_DESKTOP_SINK=zypo_null

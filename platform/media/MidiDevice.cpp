@@ -253,9 +253,15 @@ int MidiEngine::ensureOutput() {
         outputThread_ = std::thread([this] { nullLoop(); });
         return 0;
     }
-    if (output_.audioDriver.isEmpty() && openPulse()) {
-        outputThread_ = std::thread([this] { pulseLoop(); });
-        return 0;
+    if (output_.audioDriver.isEmpty()) {
+        // Our own stream; also when the sound server is not up yet (the player started first, at
+        // login): a song then waits for it.
+        const bool connected = openPulse();
+        if (connected || expectsSoundServer()) {
+            outputLost_ = !connected;
+            outputThread_ = std::thread([this] { pulseLoop(); });
+            return 0;
+        }
     }
     if (!output_.audioDriver.isEmpty())
         fluid_settings_setstr(settings_, "audio.driver", output_.audioDriver.toUtf8().constData());
@@ -299,6 +305,11 @@ void MidiEngine::pulseLoop() {
     while (!quit_) {
         if (waitForSong(queued))
             next = std::chrono::steady_clock::now();
+        if (outputLost_) {
+            if (!reconnect())
+                continue;
+            next = std::chrono::steady_clock::now();
+        }
         pa_simple* out = nullptr;
         {
             const std::lock_guard lock(outputMutex_);
@@ -313,22 +324,67 @@ void MidiEngine::pulseLoop() {
         }
         // -60 dB: what is left of the effects' tails once everything has stopped.
         quietFrames_ = peak < 1e-3f ? quietFrames_ + Block : 0;
-        if (out) {
-            if (pa_simple_write(out, frames.data(), frames.size() * sizeof(float), nullptr) >= 0)
-                continue;
-            // The sound server went away: the song goes on unheard, in real time, so that it
-            // still ends; the next start connects again, or fails with a message.
-            {
-                const std::lock_guard lock(outputMutex_);
-                pulse_ = nullptr;
-            }
-            pa_simple_free(out);
-            outputLost_ = true;
-            next = std::chrono::steady_clock::now();
+        if (out && pa_simple_write(out, frames.data(), frames.size() * sizeof(float), nullptr) >= 0)
+            continue;
+        // The sound server went away (a restart, a crash): the song's clock stands while the
+        // output waits for it, and the rest of the song is heard once it is back.
+        {
+            const std::lock_guard lock(outputMutex_);
+            pulse_ = nullptr;
         }
-        next += blockTime;
-        std::this_thread::sleep_until(next);
+        if (out)
+            pa_simple_free(out);
+        outputLost_ = true;
+        quietFrames_ = queued; // nothing more is heard of what was rendered
     }
+}
+
+bool MidiEngine::expectsSoundServer() {
+    // A PulseAudio server (or PipeWire's) belongs to this system, though it may not be up yet.
+    return !qEnvironmentVariableIsEmpty("PULSE_SERVER") ||
+           QFileInfo::exists(QStringLiteral("/usr/bin/pulseaudio")) ||
+           QFileInfo::exists(QStringLiteral("/usr/bin/pipewire-pulse"));
+}
+
+bool MidiEngine::reconnect() {
+    QPointer<MidiDevice> waiting;
+    {
+        std::lock_guard lock(mutex_);
+        if (playing_)
+            waiting = device_;
+    }
+    if (waiting && openPulse()) {
+        outputLost_ = false;
+        waitingForServer_ = false;
+        return true;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!waiting) {
+        waitingForServer_ = false; // nothing waits; the next song tries again at once
+    } else if (!waitingForServer_) {
+        waitingForServer_ = true;
+        serverLostAt_ = now;
+    } else if (now - serverLostAt_ > std::chrono::milliseconds(output_.serverWaitMs)) {
+        // Waited long enough: the song fails, and is reported and passed over like any item.
+        waitingForServer_ = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (device_ == waiting)
+                playing_ = false;
+        }
+        QMetaObject::invokeMethod(
+            waiting.data(),
+            [d = waiting] {
+                if (d)
+                    Q_EMIT d->failed(mcierr::WaveOutputsUnsuitable);
+            },
+            Qt::QueuedConnection);
+    }
+    // Asked again four times a second (at once when a song starts).
+    std::unique_lock lock(outputMutex_);
+    wake_.wait_for(lock, std::chrono::milliseconds(250), [this] { return songStarted_ || quit_; });
+    songStarted_ = false;
+    return false;
 }
 
 bool MidiEngine::waitForSong(int queued) {
@@ -382,12 +438,9 @@ void MidiEngine::nullLoop() {
 int MidiEngine::start(MidiDevice* device, const SmfSong* song, bool carriesOn) {
     if (const int err = ensureSynth())
         return err;
+    // A sound server that has gone (or is not up yet) is waited for by the output, with the
+    // song's clock standing; the song fails only when it does not come back in time.
     checkIdleOutput();
-    if (outputLost_) {
-        if (!openPulse())
-            return mcierr::WaveOutputsUnsuitable; // no sound server (any more)
-        outputLost_ = false;
-    }
     {
         std::lock_guard lock(mutex_);
         if (deviceRaw_ != device) {

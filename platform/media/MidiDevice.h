@@ -42,6 +42,9 @@ struct MidiOutput {
     bool callerRenders = false;
     /// The limiter on the synthesiser's output (off only to compare with the plain render).
     bool limiter = true;
+    /// How long a song waits for a sound server that has gone away (or is not up yet) before
+    /// it fails; meanwhile its clock stands, and it goes on where it was once the server is back.
+    int serverWaitMs = 30000;
 };
 
 class AlsaPort;
@@ -87,7 +90,9 @@ private:
     int queuedFrames() const; // what our stream holds at the server before it plays
     void pulseLoop();
     bool waitForSong(int queued); // true when it waited
-    void wakeOutput();            // something for the output to do: a song, a stop, a pause
+    bool reconnect();             // true when the sound server is back
+    static bool expectsSoundServer();
+    void wakeOutput(); // something for the output to do: a song, a stop, a pause
     void checkIdleOutput();
     void send(const MidiEvent& e);
     void limit(int frames, float* left, float* right);
@@ -114,6 +119,8 @@ private:
     std::atomic<bool> outputLost_{false};
     std::atomic<bool> songStarted_{false}; // set by start(): an idle output goes on
     std::int64_t quietFrames_ = 0;         // how long the output has been (all but) silent
+    bool waitingForServer_ = false;        // the output thread's own: a song waits since serverLostAt_
+    std::chrono::steady_clock::time_point serverLostAt_;
 
     mutable std::mutex mutex_;
     // One renderer of the synthesiser at a time: the audio side, or renderNote.

@@ -473,6 +473,7 @@ class DesktopCase(unittest.TestCase):
     def tearDown(self):
         for p in self.players:
             p.terminate()
+        end_restarted_sound_servers()
         for o in self.others:
             o.close()
         subprocess.run(["rm", "-rf", self.dir])
@@ -491,10 +492,11 @@ class DesktopCase(unittest.TestCase):
         return o
 
 
-def start_with_a_song_sounding(case):
-    """a.mid (A4) and b.mid (E5), three seconds each, in the case's folder; the player started
-    on it and a.mid played until it is heard. Returns the player and the recorder."""
-    make("note", case.path("a.mid"), 69, 3000)
+def start_with_a_song_sounding(case, a_ms=3000):
+    """a.mid (A4, three seconds unless given) and b.mid (E5, three seconds) in the case's folder;
+    the player started on it and a.mid played until it is heard. Returns the player and the
+    recorder."""
+    make("note", case.path("a.mid"), 69, a_ms)
     make("note", case.path("b.mid"), 76, 3000)
     p = case.start()
     rec = Recorder()
@@ -504,9 +506,40 @@ def start_with_a_song_sounding(case):
     return p, rec
 
 
+_restarted_servers = []
+
+
 def kill_sound_server():
-    """Ends the session's PulseAudio at once, as a crash would."""
-    os.kill(int(os.environ["ZYPO_DESKTOP_PULSE_PID"]), signal.SIGKILL)
+    """Ends the session's PulseAudio (or the one started again) at once, as a crash would."""
+    alive = [s for s in _restarted_servers if s.poll() is None]
+    if alive:
+        alive[-1].kill()
+        alive[-1].wait()
+    else:
+        os.kill(int(os.environ["ZYPO_DESKTOP_PULSE_PID"]), signal.SIGKILL)
+    poll(lambda: subprocess.run(["pactl", "info"], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL).returncode != 0, "the sound server gone")
+
+
+def restart_sound_server():
+    """Starts the session's sound server again, as after an update or a resume; it is ended with
+    the test case."""
+    server = subprocess.Popen(
+        ["pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit", "-n",
+         "--use-pid-file=false", "-F", os.environ["ZYPO_DESKTOP_PULSE_CONFIG"]],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _restarted_servers.append(server)
+    poll(lambda: subprocess.run(["pactl", "info"], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL).returncode == 0, "the sound server back")
+    return server
+
+
+def end_restarted_sound_servers():
+    for s in _restarted_servers:
+        if s.poll() is None:
+            s.terminate()
+            s.wait()
+    _restarted_servers.clear()
 
 
 def main():
