@@ -26,7 +26,12 @@ class SoundServer(DesktopCase):
             poll(lambda: current_title() == "b.mid", "b.mid after a.mid's end")
             poll(lambda: sounding_tail(rec.samples(), 0.3, B), "b.mid sounding")
             rec.wait_seconds(0.5)
-            heard = [t for t in tones(rec.samples(), [A, B]) if t is not None]
+            # The notes in the order they were heard (the tracker may lose the organ's note for
+            # a moment where its tremolo dips; such stretches are left out).
+            heard = []
+            for t in tones(rec.samples(), [A, B]):
+                if t in (0, 1) and (not heard or heard[-1] != t):
+                    heard.append(t)
             self.assertEqual(heard[:2], [0, 1], heard)  # a.mid's rest first, then b.mid
         finally:
             rec.stop()
