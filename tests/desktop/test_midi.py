@@ -48,7 +48,8 @@ class Midi(DesktopCase):
         gs, ch10, piano = (zero_crossing_rate(self.heard(p, i)) for i in range(3))
         print(f"zero-crossing rates: GS channel 2 {gs:.3f}, channel 10 {ch10:.3f}, piano {piano:.3f}")
         self.assertGreater(ch10, 2 * piano, (gs, ch10, piano))  # drums are noise, a piano's low notes are not
-        self.assertLess(abs(gs - ch10), 0.25 * ch10, (gs, ch10, piano))
+        # Channel 2 sounds like the drums, far nearer to them than to the piano it was before.
+        self.assertLess(abs(gs - ch10), abs(gs - piano) / 2, (gs, ch10, piano))
 
 
 if __name__ == "__main__":
