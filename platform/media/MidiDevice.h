@@ -5,10 +5,13 @@
 // sample, a pause silences at once, and the state an initial MIDI file leaves in the synthesiser
 // carries into the next item.
 //
-// The sound goes out on one PulseAudio stream kept open for the run. It always runs, so a song
-// that follows a song joins on without a gap; a song that starts after silence (after a WAV or
-// AVI item, or a pause) drops the silence queued at the server first, so it is heard at once
-// instead of a queue's length later.
+// Before every item the synthesiser returns to the module's power-on state, unless the item
+// carries on from the initial MIDI file. Files for 32-part modules use all 32 channels.
+//
+// The outputs (MidiOutputs.cpp) take the rendered sound away: one PulseAudio stream kept open
+// for the run, which a song that follows a song joins on without a gap and which runs dry while
+// nothing plays, so that a song after a WAV or AVI item sounds at once; a song waits for a sound
+// server that has gone away. An external port (AlsaPort) is paced by a clock of its own.
 #include "platform/MediaDevice.h"
 #include "platform/media/MidiModules.h"
 #include "platform/media/Smf.h"
@@ -96,6 +99,10 @@ private:
     void checkIdleOutput();
     void send(const MidiEvent& e);
     void limit(int frames, float* left, float* right);
+    /// Reports a device's failure on the UI thread (from the output's thread).
+    static void failLater(const QPointer<MidiDevice>& device, int error);
+
+    static constexpr int Block = 64; // frames rendered between event checks (1.5 ms at 44.1 kHz)
     class FluidModuleControl;
 
     MidiOutput output_;
