@@ -27,6 +27,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QShortcut>
 #include <QUrl>
 
@@ -299,13 +300,7 @@ void main0::main0Drive_Change() {
     const QChar lost = main0Drive->LostDrive();
     const bool keep =
         !lost.isNull() && M.QueueMode && MMC->Mode() != ModeNotOpen && driveLetterOf(M.PlayFile) != lost;
-    const bool outerKeep = keepItem_;
-    keepItem_ = outerKeep || keep;
-    followDrive();
-    keepItem_ = outerKeep;
-}
-
-void main0::followDrive() {
+    const QScopedValueRollback<bool> keeping(keepItem_, keepItem_ || keep);
     if (!keepItem_) {
         CloseItem();
         showFileList();
@@ -433,7 +428,7 @@ MprisHooks main0::mprisHooks() {
     // still chosen in the list is opened again first, as a click on it would.
     const auto reopen = [this] {
         ListBox* list = activeList();
-        if (MMC->Mode() == ModeNotOpen && list->ListIndex() >= 0 && !(M.QueueMode && list == main0Flist))
+        if (MMC->Mode() == ModeNotOpen && list->ListIndex() >= 0)
             list->setListIndex(list->ListIndex());
     };
     h.play = [this, reopen] {

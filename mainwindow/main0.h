@@ -153,8 +153,7 @@ private:
     quint64 userActions_ = 0;
     bool recoveringDrive_ = false; // driveNotReady is going back to a drive that works
     bool keepItem_ = false;        // the browser follows a drive that went; the queue plays on
-    void followDrive();
-    bool closingVideo_ = false; // CloseItem is closing the video window
+    bool closingVideo_ = false;    // CloseItem is closing the video window
 
     friend class MVIDEO;
 };

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace zypo {
 
@@ -36,8 +37,8 @@ bool DriveMap::refresh() {
         for (const Drive& d : fixed_)
             if (d.letter == l)
                 return true;
-        for (auto it = given_.cbegin(); it != given_.cend(); ++it)
-            if (it.value() == l)
+        for (const Drive& d : given_)
+            if (d.letter == l)
                 return true;
         return false;
     };
@@ -48,27 +49,27 @@ bool DriveMap::refresh() {
             already = already || d.hostRoot == v;
         if (already)
             continue;
-        QChar letter = given_.value(v);
+        QChar letter;
+        for (const Drive& d : given_)
+            if (d.hostRoot == v)
+                letter = d.letter;
         if (letter.isNull()) {
             char next = 'D';
             while (next <= 'Z' && taken(QChar(QLatin1Char(next))))
                 ++next;
-            if (next > 'Z') {
+            if (next <= 'Z') {
+                letter = QLatin1Char(next);
+            } else {
                 // Every letter has been had: the letter of a volume that is not mounted now is
-                // given back (the one given longest ago) and goes to this one.
-                QString gone;
-                for (auto it = given_.cbegin(); it != given_.cend(); ++it)
-                    if (!mounted.contains(it.key()) &&
-                        (gone.isEmpty() || order_.value(it.key()) < order_.value(gone)))
-                        gone = it.key();
-                if (gone.isEmpty())
+                // given back (the one given longest ago, first in the list) and goes to this one.
+                const auto gone = std::find_if(given_.cbegin(), given_.cend(),
+                                               [&](const Drive& d) { return !mounted.contains(d.hostRoot); });
+                if (gone == given_.cend())
                     continue; // every letter is in use
-                next = static_cast<char>(given_.take(gone).toLatin1());
-                order_.remove(gone);
+                letter = gone->letter;
+                given_.erase(gone);
             }
-            letter = QLatin1Char(next);
-            order_.insert(v, ++givenCount_);
-            given_.insert(v, letter);
+            given_.append({letter, v});
         }
         list.append({letter, v});
     }

@@ -5,7 +5,6 @@
 // removable volumes in mount order; letters pinned in the settings store (section "Drives",
 // key = letter, value = host folder) take precedence.
 #include <QChar>
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -62,9 +61,7 @@ private:
     QList<Drive> drives_;
     QList<Drive> fixed_; // C: and the pinned letters
     std::function<QStringList()> volumes_;
-    QHash<QString, QChar> given_;   // volume → its letter, while letters last
-    QHash<QString, quint64> order_; // volume → when it was given its letter
-    quint64 givenCount_ = 0;
+    QList<Drive> given_; // the volumes' letters, while letters last, in the order they were given
 };
 
 /// The joining rule: folder, a backslash unless the folder already ends with one, the name.

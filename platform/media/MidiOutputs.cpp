@@ -79,20 +79,14 @@ bool MidiEngine::openPulse() {
 }
 
 void MidiEngine::pulseLoop() {
+    // Paced by the server: a write waits while the stream holds its queue.
     std::vector<float> l(Block), r(Block), frames(2 * Block);
-    const auto blockTime = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(Block / rate_));
-    auto next = std::chrono::steady_clock::now();
     const int queued = queuedFrames();
     quietFrames_ = queued;
     while (!quit_) {
-        if (waitForSong(queued))
-            next = std::chrono::steady_clock::now();
-        if (outputLost_) {
-            if (!reconnect())
-                continue;
-            next = std::chrono::steady_clock::now();
-        }
+        waitForSong(queued);
+        if (outputLost_ && !reconnect())
+            continue;
         pa_simple* out = nullptr;
         {
             const std::lock_guard lock(outputMutex_);
