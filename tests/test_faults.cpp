@@ -208,6 +208,41 @@ TEST(Faults, NoAudioOutputFailsPlayInsteadOfASilentSuccess) {
     EXPECT_EQ(err, mcierr::WaveOutputsUnsuitable);
 }
 
+TEST(Faults, NoSoundServerHoldsAWavUntilItHasWaitedForOneThenFailsIt) {
+    // mpv alone ends a WAV at once with an output error when the server is away; the item waits
+    // for it, standing still, and fails only after the wait.
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeAll(dir.filePath(QStringLiteral("a.wav")), demo::toneWav(440, 3000)));
+    const QByteArray saved = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", QByteArray("unix:") + dir.filePath(QStringLiteral("no-server")).toUtf8());
+    {
+        MpvOutput out{QStringLiteral("pulse"), QStringLiteral("null"), false};
+        out.serverWaitMs = 1500;
+        MpvDevice wav(out);
+        ASSERT_EQ(wav.open(dir.filePath(QStringLiteral("a.wav"))), 0);
+        EXPECT_EQ(wav.length(), 3000);
+        QSignalSpy failed(&wav, &MediaDevice::failed);
+        QSignalSpy finished(&wav, &MediaDevice::finished);
+        ASSERT_EQ(wav.play(), 0);
+        EXPECT_TRUE(wav.isPlaying());
+        failed.wait(700);
+        EXPECT_TRUE(failed.isEmpty()) << "failed before the wait was over";
+        EXPECT_TRUE(wav.isPlaying());
+        EXPECT_EQ(wav.position(), 0); // it stands while it waits
+        QDeadlineTimer limit(20000);
+        while (failed.isEmpty() && finished.isEmpty() && !limit.hasExpired())
+            failed.wait(100);
+        ASSERT_EQ(failed.size(), 1);
+        EXPECT_EQ(failed.at(0).at(0).toInt(), mcierr::WaveOutputsUnsuitable);
+        EXPECT_TRUE(finished.isEmpty());
+        EXPECT_FALSE(wav.isPlaying());
+    }
+    if (saved.isNull())
+        qunsetenv("PULSE_SERVER");
+    else
+        qputenv("PULSE_SERVER", saved);
+}
+
 TEST(Faults, NoSoundServerFailsAMidiSongOnceItHasWaitedForOne) {
     // The sound server is not there (not up yet, or gone for good): the song waits for it with
     // its clock standing, then fails with a message-worthy number instead of playing unheard.

@@ -15,6 +15,7 @@
 #include "platform/MediaDevice.h"
 #include "platform/media/MidiModules.h"
 #include "platform/media/Smf.h"
+#include "platform/media/SoundServer.h"
 
 #include <QPointer>
 #include <atomic>
@@ -47,7 +48,7 @@ struct MidiOutput {
     bool limiter = true;
     /// How long a song waits for a sound server that has gone away (or is not up yet) before
     /// it fails; meanwhile its clock stands, and it goes on where it was once the server is back.
-    int serverWaitMs = 30000;
+    int serverWaitMs = SoundServerWaitMs;
 };
 
 class AlsaPort;
@@ -94,8 +95,7 @@ private:
     void pulseLoop();
     bool waitForSong(int queued); // true when it waited
     bool reconnect();             // true when the sound server is back
-    static bool expectsSoundServer();
-    void wakeOutput(); // something for the output to do: a song, a stop, a pause
+    void wakeOutput();            // something for the output to do: a song, a stop, a pause
     void checkIdleOutput();
     void send(const MidiEvent& e);
     void limit(int frames, float* left, float* right);

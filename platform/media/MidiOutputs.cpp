@@ -6,7 +6,6 @@
 
 #include "platform/MediaErrors.h"
 
-#include <QFileInfo>
 #include <QMetaObject>
 #include <chrono>
 #include <cmath>
@@ -114,13 +113,6 @@ void MidiEngine::pulseLoop() {
         outputLost_ = true;
         quietFrames_ = queued; // nothing more is heard of what was rendered
     }
-}
-
-bool MidiEngine::expectsSoundServer() {
-    // A PulseAudio server (or PipeWire's) belongs to this system, though it may not be up yet.
-    return !qEnvironmentVariableIsEmpty("PULSE_SERVER") ||
-           QFileInfo::exists(QStringLiteral("/usr/bin/pulseaudio")) ||
-           QFileInfo::exists(QStringLiteral("/usr/bin/pipewire-pulse"));
 }
 
 bool MidiEngine::reconnect() {

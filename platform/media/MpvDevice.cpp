@@ -63,7 +63,10 @@ void retire(mpv_handle* mpv, QWindow* carrier) {
 }
 } // namespace
 
-MpvDevice::MpvDevice(MpvOutput output) : output_(std::move(output)) {}
+MpvDevice::MpvDevice(MpvOutput output) : output_(std::move(output)) {
+    serverTimer_.setInterval(250);
+    connect(&serverTimer_, &QTimer::timeout, this, &MpvDevice::askForServer);
+}
 
 MpvDevice::~MpvDevice() {
     close();
@@ -183,8 +186,18 @@ int MpvDevice::load(std::int64_t wid) {
         setOption(mpv_, "vo", QStringLiteral("null"));
     }
     setOption(mpv_, "force-window", QStringLiteral("no"));
-    if (!output_.audio.isEmpty())
+    // Without its sound server mpv would end the item with an error: it plays to its null
+    // output instead, and the item waits for the server (followOutput). The server is asked
+    // for by name (PipeWire serves it too), then ALSA, so that an outage is not taken for a
+    // working output further down mpv's own list.
+    const bool followsServer =
+        (output_.audio.isEmpty() || output_.audio == QLatin1String("pulse")) && expectsSoundServer();
+    if (followsServer) {
+        setOption(mpv_, "ao", QStringLiteral("pulse,alsa"));
+        setOption(mpv_, "audio-fallback-to-null", QStringLiteral("yes"));
+    } else if (!output_.audio.isEmpty()) {
         setOption(mpv_, "ao", output_.audio);
+    }
     if (output_.untimed) {
         setOption(mpv_, "untimed", QStringLiteral("yes"));
         setOption(mpv_, "ao-null-untimed", QStringLiteral("yes"));
@@ -194,6 +207,8 @@ int MpvDevice::load(std::int64_t wid) {
         mpv_ = nullptr;
         return mcierr::CannotLoadDriver;
     }
+    if (followsServer)
+        mpv_observe_property(mpv_, 0, "current-ao", MPV_FORMAT_STRING);
     const QByteArray file = hostBytes(path_); // a name in Shift-JIS bytes is opened by its bytes
     const char* cmd[] = {"loadfile", file.constData(), nullptr};
     if (mpv_command(mpv_, cmd) < 0)
@@ -252,6 +267,11 @@ int MpvDevice::play() {
         return displayError_;
     if (!mpv_)
         return mcierr::InvalidDeviceName;
+    if (serverAway_) {
+        playing_ = true;
+        holdForServer();
+        return 0;
+    }
     int flag = 0;
     if (mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag) < 0)
         return mcierr::Driver;
@@ -260,6 +280,7 @@ int MpvDevice::play() {
 }
 
 int MpvDevice::pause() {
+    serverTimer_.stop(); // the wait for the server starts again with the next play
     if (!mpv_)
         return mcierr::InvalidDeviceName;
     int flag = 1;
@@ -272,6 +293,8 @@ int MpvDevice::pause() {
 void MpvDevice::close() {
     const bool wasPlaying = playing_;
     playing_ = false;
+    serverTimer_.stop();
+    serverAway_ = false;
     if (display_)
         display_->removeEventFilter(this);
     display_ = nullptr;
@@ -335,6 +358,8 @@ void MpvDevice::handle(mpv_event* ev) {
             const double seconds = *static_cast<double*>(property->data);
             if (seconds > 0)
                 length_ = static_cast<qint64>(seconds * 1000.0);
+        } else if (property->format == MPV_FORMAT_STRING && qstrcmp(property->name, "current-ao") == 0) {
+            followOutput(*static_cast<char**>(property->data));
         }
         break;
     }
@@ -356,6 +381,56 @@ void MpvDevice::handle(mpv_event* ev) {
     default:
         break;
     }
+}
+
+void MpvDevice::followOutput(const char* output) {
+    // mpv fell back to its null output: the sound server is away (or not up yet).
+    const bool away = qstrcmp(output, "null") == 0;
+    if (away == serverAway_)
+        return;
+    serverAway_ = away;
+    if (away) {
+        if (playing_)
+            holdForServer();
+        return;
+    }
+    serverTimer_.stop();
+    if (playing_ && mpv_) {
+        // Back: the item goes on where it stood.
+        int flag = 0;
+        mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag);
+    }
+}
+
+void MpvDevice::holdForServer() {
+    // Nothing is heard on the null output: the item stands still rather than play on unheard.
+    int flag = 1;
+    mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag);
+    if (!serverTimer_.isActive()) {
+        awaySince_.start();
+        serverTimer_.start();
+    }
+}
+
+void MpvDevice::askForServer() {
+    if (!mpv_ || !playing_ || !serverAway_) {
+        serverTimer_.stop();
+        return;
+    }
+    if (awaySince_.elapsed() > output_.serverWaitMs) {
+        // Waited long enough: the item fails, and is reported and passed over like any item.
+        serverTimer_.stop();
+        playing_ = false;
+        Q_EMIT failed(mcierr::WaveOutputsUnsuitable);
+        return;
+    }
+    // Once the server answers, mpv opens its output again; "current-ao" tells when the stream
+    // is the server's. (Not before: each reload drops what mpv had queued for its output.)
+    if (serverProbe_.answered()) {
+        const char* reload[] = {"ao-reload", nullptr};
+        mpv_command_async(mpv_, 0, reload);
+    }
+    serverProbe_.ask();
 }
 
 } // namespace zypo

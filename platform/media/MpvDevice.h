@@ -9,8 +9,11 @@
 // carrier in as a child. A video item therefore loads once, also when it was opened ahead of
 // time, and shows its picture as soon as its window is mapped.
 #include "platform/MediaDevice.h"
+#include "platform/media/SoundServer.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
 #include <cstdint>
 
 class QWindow;
@@ -24,6 +27,9 @@ struct MpvOutput {
     QString audio;        // "" = mpv's default, "null" for headless runs
     QString video;        // "" = a scaling output that works on X11, "null" for headless runs
     bool untimed = false; // play faster than real time (tests, soak runs)
+    /// How long an item waits for a sound server that has gone away (or is not up yet) before
+    /// it fails; meanwhile it stands paused, and goes on where it was once the server is back.
+    int serverWaitMs = SoundServerWaitMs;
 };
 
 class MpvDevice : public MediaDevice {
@@ -58,6 +64,9 @@ private:
     bool drawsPictures() const;
     void drain();
     void handle(::mpv_event* event);
+    void followOutput(const char* output);
+    void holdForServer();
+    void askForServer();
     MpvOutput output_;
     mpv_handle* mpv_ = nullptr;
     QString path_;
@@ -71,6 +80,12 @@ private:
     int displayError_ = 0;      // the picture cannot be shown: a clip fails to start with this
     QPointer<QWindow> carrier_; // mpv's video output lives in it
     QPointer<QWidget> display_; // the window that holds the carrier, once set
+    // The sound server is away: mpv plays to its null output meanwhile, and a playing item
+    // stands paused while mpv is asked four times a second to reconnect.
+    bool serverAway_ = false;
+    QTimer serverTimer_;
+    QElapsedTimer awaySince_;
+    SoundServerProbe serverProbe_;
 };
 
 } // namespace zypo
