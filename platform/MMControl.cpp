@@ -5,6 +5,7 @@
 #include "platform/MediaErrors.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QStyle>
@@ -114,18 +115,58 @@ void MMControl::setCommand(const QString& command) {
     updateButtons();
 }
 
+HostFacts MMControl::readFileHead(const QString& hostPath) {
+    HostFacts facts = hostFacts(hostPath);
+    QFile file;
+    if (facts.file && openHostFile(hostPath, file)) {
+        char head[4096];
+        file.read(head, sizeof head); // the disk answers for the file's data too
+    }
+    return facts;
+}
+
+void MMControl::setDiskProbe(DiskProbe probe, int limitMs) {
+    diskProbe_ = std::move(probe);
+    diskLimitMs_ = limitMs;
+}
+
+DiskWait::Result MMControl::askDisk(const QString& host, HostFacts& facts) {
+    auto answer = std::make_shared<HostFacts>();
+    const DiskWait::Result result =
+        diskWait_.ask([answer, probe = diskProbe_, host] { *answer = probe(host); }, diskLimitMs_);
+    if (result == DiskWait::Answered)
+        facts = *answer;
+    return result;
+}
+
 void MMControl::doOpen() {
     const QString type = deviceType_;
     deviceType_.clear();
-    const QString host = drives_ ? drives_->toHost(fileName_) : fileName_;
+    openAbandoned_ = false;
+    const QString fileName = fileName_;
+    const QString host = drives_ ? drives_->toHost(fileName) : fileName;
     if (host.isEmpty()) {
         error_ = mcierr::FileNotFound;
+        return;
+    }
+    HostFacts facts;
+    switch (askDisk(host, facts)) {
+    case DiskWait::Answered:
+        break;
+    case DiskWait::Abandoned:
+        // The user stopped, chose another entry or quit while the disk was silent: whatever
+        // that did stands, and this open leaves no trace.
+        openAbandoned_ = true;
+        error_ = mcierr::FileRead;
+        return;
+    case DiskWait::TimedOut:
+        error_ = mcierr::FileRead;
         return;
     }
     int err = 0;
     std::unique_ptr<MediaDevice> device;
     if (standby_ && type.isEmpty() && host == standbyHost_) {
-        if (!standbySpent_ && standbyFits(hostFacts(host)))
+        if (!standbySpent_ && standbyFits(facts))
             device = std::move(standby_); // opened ahead of time: nothing left to do
         else
             dropStandby();
@@ -161,7 +202,7 @@ void MMControl::doOpen() {
         }
     }
     current_ = std::move(device);
-    currentFile_ = fileName_;
+    currentFile_ = fileName;
     currentHost_ = host;
     paused_ = false;
     started_ = false;
@@ -176,8 +217,8 @@ void MMControl::prepare(const QString& fileName) {
     if (!backend_ || !backend_->wantsStandby())
         return;
     const QString host = drives_ ? drives_->toHost(fileName) : fileName;
-    const HostFacts info = hostFacts(host);
-    if (host.isEmpty() || !info.file)
+    HostFacts info;
+    if (host.isEmpty() || askDisk(host, info) != DiskWait::Answered || !info.file)
         return;
     if (standby_ && host == standbyHost_ && standbyFits(info))
         return; // ready already

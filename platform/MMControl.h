@@ -15,6 +15,8 @@
 //    open.
 //  - A button click raises its event with Cancel; the transport's own action runs only when
 //    the handler leaves Cancel False (only Pause has one that the logic uses).
+#include "platform/DiskWait.h"
+#include "platform/HostPath.h"
 #include "platform/MediaDevice.h"
 
 #include <QPointer>
@@ -22,6 +24,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QToolButton;
@@ -29,7 +32,6 @@ class QToolButton;
 namespace zypo {
 
 class DriveMap;
-struct HostFacts;
 
 inline constexpr std::int32_t ModeNotOpen = 524;
 inline constexpr std::int32_t ModeStopped = 525;
@@ -78,6 +80,18 @@ public:
     /// once what it was opened for will not come.
     void dropStandby();
 
+    /// Before a file is opened (ahead of time too), the disk is asked about it off the UI
+    /// thread: what the file system says of it, once its first bytes have been read. A disk
+    /// that does not answer within the limit fails the item (FileRead); meanwhile the window
+    /// goes on, and Stop, another entry or the end of the player give the open up.
+    using DiskProbe = std::function<HostFacts(const QString& hostPath)>;
+    static HostFacts readFileHead(const QString& hostPath);
+    void setDiskProbe(DiskProbe probe, int limitMs);
+    /// The open that waits for its disk (if any) is given up; it leaves the transport as it is.
+    void abandonOpen() { diskWait_.abandon(); }
+    /// The last "Open" was given up while it waited for its disk: not an error to report.
+    bool OpenAbandoned() const { return openAbandoned_; }
+
     /// The host path the open item was opened from (empty when nothing is open).
     QString OpenHostPath() const { return current_ ? currentHost_ : QString(); }
     /// The device of the open item when its file name is `fileName` (for "put … destination").
@@ -120,6 +134,7 @@ private:
     void updateButtons();
     void logCommand(const QString& command);
     bool standbyFits(const HostFacts& file) const;
+    DiskWait::Result askDisk(const QString& host, HostFacts& facts);
 
     MediaBackend* backend_;
     const DriveMap* drives_;
@@ -147,6 +162,10 @@ private:
     bool waiting_ = false; // its start waits for the preceding item to end
     bool startFailed_ = false;
     QTimer statusTimer_;
+    DiskWait diskWait_;
+    DiskProbe diskProbe_ = readFileHead;
+    int diskLimitMs_ = 10000;
+    bool openAbandoned_ = false;
     QStringList log_;
     QToolButton* buttons_[5] = {};
 };

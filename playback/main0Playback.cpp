@@ -53,6 +53,8 @@ void main0::OpenItem() {
         MMC->setShareable(false);
         MMC->setDeviceType(QStringLiteral("Sequencer"));
         MMC->setCommand(QStringLiteral("Open"));
+        if (MMC->OpenAbandoned())
+            return; // given up while its disk was silent: the user has taken over
         if (MMC->Error() != 0) {
             error = MMC->Error();
             return fail();
@@ -69,6 +71,8 @@ void main0::OpenItem() {
     MMC->setWait(true);
     MMC->setShareable(false);
     MMC->setCommand(QStringLiteral("Open"));
+    if (MMC->OpenAbandoned())
+        return;
     if (MMC->Error() != 0) {
         error = MMC->Error();
         return fail();
@@ -255,6 +259,8 @@ void main0::prepareFollowingItem() {
 }
 
 void main0::CloseItem() {
+    // An open that waits for a silent disk is given up: the user has moved on.
+    MMC->abandonOpen();
     // Outside an advance (Stop, browsing, a new queue, another entry chosen) the entry opened
     // ahead will not come next: it lets go of its file now.
     if (advanceDepth_ == 0)

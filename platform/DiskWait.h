@@ -1,0 +1,26 @@
+#pragma once
+// Questions to the disk that may never be answered (a network share that stops answering, a
+// drive that spins up, a volume going away) are asked on a thread of their own. The caller
+// waits for the answer up to a limit, and while it waits the window goes on drawing and taking
+// clicks: Stop, another entry or the end of the player give the wait up at once. A disk that
+// answers within a few milliseconds costs no event loop, so nothing else runs meanwhile.
+#include <functional>
+#include <vector>
+
+namespace zypo {
+
+class DiskWait {
+public:
+    enum Result { Answered, Abandoned, TimedOut };
+    /// Runs `question` on a thread of its own. It must hold on to everything it uses (by value
+    /// or shared): a question that never returns outlives the wait, and maybe its caller.
+    Result ask(std::function<void()> question, int limitMs);
+    /// Every wait under way ends now, as Abandoned.
+    void abandon();
+    bool waiting() const { return !waits_.empty(); }
+
+private:
+    std::vector<bool*> waits_;
+};
+
+} // namespace zypo
