@@ -13,7 +13,9 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 #include <mpv/client.h>
+#include <thread>
 #include <vector>
 
 namespace zypo {
@@ -21,6 +23,8 @@ namespace zypo {
 namespace {
 // How long "Open" waits for mpv to read a file's header.
 constexpr int OpenTimeoutMs = 10000;
+// How long a playing item's position may stand before its output is taken for hung.
+constexpr int StallLimitS = 3;
 
 void setOption(mpv_handle* h, const char* name, const QString& value) {
     mpv_set_option_string(h, name, value.toUtf8().constData());
@@ -66,6 +70,8 @@ void retire(mpv_handle* mpv, QWindow* carrier) {
 MpvDevice::MpvDevice(MpvOutput output) : output_(std::move(output)) {
     serverTimer_.setInterval(250);
     connect(&serverTimer_, &QTimer::timeout, this, &MpvDevice::askForServer);
+    stallTimer_.setInterval(1000);
+    connect(&stallTimer_, &QTimer::timeout, this, &MpvDevice::watchOutput);
 }
 
 MpvDevice::~MpvDevice() {
@@ -276,11 +282,14 @@ int MpvDevice::play() {
     if (mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag) < 0)
         return mcierr::Driver;
     playing_ = true;
+    stalledSeconds_ = 0;
+    stallTimer_.start();
     return 0;
 }
 
 int MpvDevice::pause() {
     serverTimer_.stop(); // the wait for the server starts again with the next play
+    stallTimer_.stop();
     if (!mpv_)
         return mcierr::InvalidDeviceName;
     int flag = 1;
@@ -294,6 +303,7 @@ void MpvDevice::close() {
     const bool wasPlaying = playing_;
     playing_ = false;
     serverTimer_.stop();
+    stallTimer_.stop();
     serverAway_ = false;
     if (display_)
         display_->removeEventFilter(this);
@@ -365,6 +375,10 @@ void MpvDevice::handle(mpv_event* ev) {
     }
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<mpv_event_end_file*>(ev->data);
+        if (reloadingFile_ && end->reason == MPV_END_FILE_REASON_STOP) {
+            reloadingFile_ = false; // the file replaced by itself (askForServer)
+            break;
+        }
         if (!ready_) {
             loadError_ = errorNumber(
                 end->reason == MPV_END_FILE_REASON_ERROR ? end->error : MPV_ERROR_LOADING_FAILED, path_);
@@ -372,6 +386,7 @@ void MpvDevice::handle(mpv_event* ev) {
         }
         const bool wasPlaying = playing_;
         playing_ = false;
+        stallTimer_.stop();
         if (end->reason == MPV_END_FILE_REASON_ERROR)
             Q_EMIT failed(errorNumber(end->error, path_));
         else if (end->reason == MPV_END_FILE_REASON_EOF && wasPlaying)
@@ -399,11 +414,97 @@ void MpvDevice::followOutput(const char* output) {
         // Back: the item goes on where it stood.
         int flag = 0;
         mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag);
+        stalledSeconds_ = 0;
+        stallTimer_.start();
     }
+}
+
+void MpvDevice::watchOutput() {
+    // A sound server that goes away while mpv hands it the last of an item, or while mpv sets
+    // its stream up, can leave mpv waiting on that stream for ever: the item stands, and mpv
+    // neither takes a new output nor lets go of the old one. Such a player is given up and the
+    // item goes on in a new one from where it stood (an item whose sound was all handed over
+    // has ended).
+    if (!mpv_ || !playing_ || serverAway_)
+        return;
+    double pos = -1;
+    mpv_get_property(mpv_, "time-pos", MPV_FORMAT_DOUBLE, &pos);
+    int waitingForData = 0; // a slow disk or network is no hung output
+    mpv_get_property(mpv_, "paused-for-cache", MPV_FORMAT_FLAG, &waitingForData);
+    stalledSeconds_ = pos == lastPosition_ && !waitingForData ? stalledSeconds_ + 1 : 0;
+    lastPosition_ = pos;
+    if (stalledSeconds_ < StallLimitS)
+        return;
+    stalledSeconds_ = 0;
+    const double at = std::max(pos, 0.0);
+    if (length_ - static_cast<qint64>(at * 1000.0) < 250) {
+        playing_ = false;
+        stallTimer_.stop();
+        abandonPlayer();
+        Q_EMIT finished();
+        return;
+    }
+    const int err = restartPlayer(at);
+    if (err != 0) {
+        playing_ = false;
+        stallTimer_.stop();
+        Q_EMIT failed(err);
+        return;
+    }
+    if (serverAway_) {
+        holdForServer();
+    } else {
+        int flag = 0;
+        mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag);
+    }
+}
+
+void MpvDevice::abandonPlayer() {
+    // Its end may wait for ever on the output that hung: it ends on a thread of its own, and
+    // its window (hidden) is left to it.
+    if (!mpv_)
+        return;
+    mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
+    if (carrier_) {
+        carrier_->hide();
+        carrier_->setParent(nullptr);
+    }
+    std::thread([mpv = mpv_] { mpv_terminate_destroy(mpv); }).detach();
+    mpv_ = nullptr;
+    carrier_ = nullptr;
+}
+
+int MpvDevice::restartPlayer(double seconds) {
+    abandonPlayer();
+    serverAway_ = false; // the new player tells
+    std::int64_t wid = -1;
+    if (video_ && drawsPictures()) {
+        carrier_ = new QWindow;
+        carrier_->setFlag(Qt::FramelessWindowHint);
+        carrier_->resize(1, 1);
+        wid = static_cast<std::int64_t>(carrier_->winId());
+    }
+    const int err = load(wid);
+    if (err != 0) {
+        destroyPlayer();
+        delete carrier_;
+        return err;
+    }
+    const QByteArray at = QByteArray::number(seconds, 'f', 3);
+    const char* seek[] = {"seek", at.constData(), "absolute+exact", nullptr};
+    mpv_command(mpv_, seek);
+    if (carrier_ && display_) {
+        QWidget* window = display_;
+        display_ = nullptr;
+        setDisplay(window);
+    }
+    stallTimer_.start();
+    return 0;
 }
 
 void MpvDevice::holdForServer() {
     // Nothing is heard on the null output: the item stands still rather than play on unheard.
+    stallTimer_.stop();
     int flag = 1;
     mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag);
     if (!serverTimer_.isActive()) {
@@ -427,8 +528,17 @@ void MpvDevice::askForServer() {
     // Once the server answers, mpv opens its output again; "current-ao" tells when the stream
     // is the server's. (Not before: each reload drops what mpv had queued for its output.)
     if (serverProbe_.answered()) {
-        const char* reload[] = {"ao-reload", nullptr};
-        mpv_command_async(mpv_, 0, reload);
+        if (position() == 0) {
+            // Loaded while the server was away and not heard yet: mpv does not set up the
+            // output of a file that has not started again, so the file is loaded afresh.
+            reloadingFile_ = true;
+            const QByteArray file = hostBytes(path_);
+            const char* load[] = {"loadfile", file.constData(), "replace", nullptr};
+            mpv_command_async(mpv_, 0, load);
+        } else {
+            const char* reload[] = {"ao-reload", nullptr};
+            mpv_command_async(mpv_, 0, reload);
+        }
     }
     serverProbe_.ask();
 }

@@ -67,6 +67,9 @@ private:
     void followOutput(const char* output);
     void holdForServer();
     void askForServer();
+    void watchOutput();
+    void abandonPlayer();
+    int restartPlayer(double seconds);
     MpvOutput output_;
     mpv_handle* mpv_ = nullptr;
     QString path_;
@@ -86,6 +89,10 @@ private:
     QTimer serverTimer_;
     QElapsedTimer awaySince_;
     SoundServerProbe serverProbe_;
+    QTimer stallTimer_; // a playing item's position is watched for an output that hangs
+    double lastPosition_ = -1;
+    int stalledSeconds_ = 0;
+    bool reloadingFile_ = false; // loaded afresh for the server that came back
 };
 
 } // namespace zypo

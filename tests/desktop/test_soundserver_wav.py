@@ -1,6 +1,8 @@
 """The sound server goes away while a WAV item plays and comes back a moment later: the item
 stands while the server is away, goes on where it was once it is back, and the next item (opened
-ahead while the server was away) follows; no box holds the run."""
+ahead while the server was away) follows; no box holds the run. Short items meet the server's
+end while mpv hands over their last sound, which can leave mpv waiting for ever: the run must
+go on all the same."""
 
 import time
 
