@@ -23,6 +23,14 @@ constexpr auto QuickAnswer = std::chrono::milliseconds(30);
 } // namespace
 
 DiskWait::Result DiskWait::ask(std::function<void()> question, int limitMs) {
+    return wait(std::move(question), limitMs, true);
+}
+
+DiskWait::Result DiskWait::askWithoutInput(std::function<void()> question, int limitMs) {
+    return wait(std::move(question), limitMs, false);
+}
+
+DiskWait::Result DiskWait::wait(std::function<void()> question, int limitMs, bool userInput) {
     auto answer = std::make_shared<Answer>();
     std::thread([answer, question = std::move(question)] {
         question();
@@ -54,7 +62,7 @@ DiskWait::Result DiskWait::ask(std::function<void()> question, int limitMs) {
         loop.quit();
     });
     tick.start(20);
-    loop.exec();
+    loop.exec(userInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     waits_.erase(std::find(waits_.begin(), waits_.end(), &abandoned));
     // Ended from outside (the application quits every event loop as it ends): given up.
     if (result == TimedOut && clock.elapsed() < limitMs)

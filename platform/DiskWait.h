@@ -15,11 +15,15 @@ public:
     /// Runs `question` on a thread of its own. It must hold on to everything it uses (by value
     /// or shared): a question that never returns outlives the wait, and maybe its caller.
     Result ask(std::function<void()> question, int limitMs);
+    /// As ask, but the user's clicks and keys wait until the answer (or the limit) has come, so
+    /// that a list being filled is not changed under its own hands; the window still draws.
+    Result askWithoutInput(std::function<void()> question, int limitMs);
     /// Every wait under way ends now, as Abandoned.
     void abandon();
     bool waiting() const { return !waits_.empty(); }
 
 private:
+    Result wait(std::function<void()> question, int limitMs, bool userInput);
     std::vector<bool*> waits_;
 };
 

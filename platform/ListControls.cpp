@@ -1,6 +1,7 @@
 #include "platform/ListControls.h"
 
 #include "platform/Cp932.h"
+#include "platform/DiskWait.h"
 #include "platform/DriveMap.h"
 #include "platform/HostPath.h"
 
@@ -13,6 +14,7 @@
 #include <QSocketNotifier>
 #include <QStyle>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace zypo {
@@ -68,6 +70,20 @@ QString ListBox::List(int index) const {
 
 /// An entry whose text keeps bytes that are no characters (a file name that is neither UTF-8 nor
 /// Shift-JIS) shows them as replacement characters, and keeps its own text for List.
+// A folder on a disk that does not answer within this (a network share gone silent) is shown
+// as one that cannot be read; the window draws meanwhile.
+static constexpr int FolderLimitMs = 10000;
+
+static bool listFolderPatiently(const QString& host, std::vector<HostEntry>& entries) {
+    auto listing = std::make_shared<std::pair<bool, std::vector<HostEntry>>>(false, std::vector<HostEntry>{});
+    DiskWait wait;
+    if (wait.askWithoutInput([listing, host] { listing->first = listFolder(host, listing->second); },
+                             FolderLimitMs) != DiskWait::Answered)
+        return false;
+    entries = std::move(listing->second);
+    return listing->first;
+}
+
 static void showReadably(QListWidgetItem* it) {
     const QString text = it->text();
     if (!Cp932::hasInvalidBytes(text))
@@ -165,7 +181,7 @@ bool FileListBox::Refresh(QStringList& subfolders) {
     // kind of each entry comes with the listing (no look at each file). Names are shown as they
     // stand in drive paths (a name in Shift-JIS bytes read as such).
     std::vector<HostEntry> entries;
-    const bool readable = listFolder(host, entries);
+    const bool readable = listFolderPatiently(host, entries);
     QStringList shown;
     for (const HostEntry& e : entries) {
         // A backslash cannot stand in a drive path.
@@ -202,8 +218,12 @@ void DirListBox::activate(QListWidgetItem* item) {
 }
 
 static bool readableFolder(const QString& host) {
-    const HostFacts facts = hostFacts(host);
-    return facts.folder && facts.readable;
+    auto facts = std::make_shared<HostFacts>();
+    DiskWait wait;
+    if (wait.askWithoutInput([facts, host] { *facts = hostFacts(host); }, FolderLimitMs) !=
+        DiskWait::Answered)
+        return false;
+    return facts->folder && facts->readable;
 }
 
 bool DirListBox::setPath(const QString& drivePath) {
@@ -262,7 +282,7 @@ void DirListBox::fill() {
         current = add(open, part, acc, depth++);
     }
     std::vector<HostEntry> entries;
-    listFolder(drives_->toHost(path_), entries);
+    listFolderPatiently(drives_->toHost(path_), entries);
     QStringList subs;
     for (const HostEntry& e : entries)
         if (e.folder && !e.text.startsWith(QLatin1Char('.')) && !e.text.contains(QLatin1Char('\\')))
