@@ -174,6 +174,11 @@ int MpvDevice::load(std::int64_t wid) {
     setOption(mpv_, "osc", QStringLiteral("no"));
     setOption(mpv_, "ytdl", QStringLiteral("no"));
     setOption(mpv_, "load-scripts", QStringLiteral("no"));
+    // mpv's own built-in scripts each run a Lua interpreter on a thread of its own, for an
+    // on-screen console, statistics and profiles that nobody here can reach.
+    setOption(mpv_, "load-stats-overlay", QStringLiteral("no"));
+    setOption(mpv_, "load-osd-console", QStringLiteral("no"));
+    setOption(mpv_, "load-auto-profiles", QStringLiteral("no"));
     // The end of an item is reported at its true end, and closing does not wait for a drain.
     setOption(mpv_, "gapless-audio", QStringLiteral("no"));
     // A short queue at the sound server: the sound of an item that follows another starts about
