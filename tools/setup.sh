@@ -19,7 +19,7 @@ packages=(
   # benchmarks: the tools a user would pick instead, as baselines; python3 for the figures
   fluidsynth mpv python3
   # the desktop files, the Debian package, the media keys (a session bus for the tests), MIDI out
-  desktop-file-utils libxml2-utils shared-mime-info dpkg-dev dbus libasound2-dev
+  desktop-file-utils libxml2-utils shared-mime-info dpkg-dev dbus libasound2-dev playerctl
 )
 
 missing=()
