@@ -1,6 +1,7 @@
 """The desktop's media controls (playerctl, and a plain D-Bus property read): the elapsed time is
 reported as Position while an item plays, Stop silences it, and the media key's play-pause
-after Stop starts the entry still chosen in the list."""
+after Stop starts the entry still chosen in the list. Nothing of the audio libraries' own
+chatter reaches the terminal."""
 
 import subprocess
 
@@ -54,6 +55,10 @@ class MediaControls(DesktopCase):
         finally:
             rec.stop()
         self.assertEqual(p.boxes(), [])
+        # Nothing of the audio libraries' probing reaches the user's terminal (mpv tried
+        # PipeWire first and printed its missing client.conf in every session without one).
+        self.assertNotIn("client.conf", p.output())
+        self.assertNotIn("ALSA lib", p.output())
 
 
 if __name__ == "__main__":
