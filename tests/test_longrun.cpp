@@ -2,6 +2,8 @@
 // while the queue plays from another drive, the transport's own records kept small.
 #include "TestSupport.h"
 #include "platform/DriveMap.h"
+#include "platform/MediaErrors.h"
+#include "platform/media/AlsaPort.h"
 #include "platform/media/MidiDevice.h"
 #include "tools/DemoMedia.h"
 
@@ -161,4 +163,85 @@ TEST(MidiClock, SleepsWhileNothingPlays) {
             QTest::qWait(10);
         EXPECT_TRUE(engine.outputIdle()) << "round " << round;
     }
+}
+
+namespace {
+
+/// An external sound module on the sequencer: switched off and on again, or unplugged and
+/// plugged in again, it comes back as a new port (perhaps under another client number), and
+/// the system has dropped every connection to the old one.
+struct SoundModule {
+    bool plugged = true;
+    int client = 128;
+    int generation = 0; // a connection holds only to the module as it was when it was made
+    int notesHeard = 0;
+    void replug(int newClient) {
+        ++generation;
+        client = newClient;
+    }
+};
+
+class ModulePort : public SequencerPort {
+public:
+    explicit ModulePort(SoundModule* module) : module_(module) {}
+    int open(const QString& address) override { return reconnect(address); }
+    int reconnect(const QString&) override {
+        if (!module_->plugged)
+            return mcierr::SeqPortNonexistent;
+        client_ = module_->client;
+        generation_ = module_->generation;
+        return 0;
+    }
+    bool send(const MidiEvent& e) override {
+        if (!module_->plugged)
+            return false;
+        // Over a lost connection an event goes nowhere, and nothing says so.
+        if (client_ == module_->client && generation_ == module_->generation && (e.status & 0xf0) == 0x90 &&
+            e.data2 > 0)
+            ++module_->notesHeard;
+        return true;
+    }
+
+private:
+    SoundModule* module_;
+    int client_ = -1;
+    int generation_ = -1;
+};
+
+} // namespace
+
+TEST(MidiOutPort, AModuleThatComesBackIsConnectedAgainAtTheNextItem) {
+    QTemporaryDir dir;
+    const QString song = dir.filePath(QStringLiteral("a.mid"));
+    ASSERT_TRUE(writeAll(song, demo::midiTune()));
+    SoundModule module;
+    MidiOutput out;
+    out.untimed = true;
+    out.alsaPort = QStringLiteral("SC-88:0");
+    out.makePort = [&module] { return std::make_unique<ModulePort>(&module); };
+    MidiEngine engine(out);
+    const auto playThrough = [&] {
+        MidiDevice device(&engine);
+        if (const int err = device.open(song))
+            return err;
+        QSignalSpy finished(&device, &MediaDevice::finished);
+        EXPECT_EQ(device.play(), 0);
+        EXPECT_TRUE(finished.wait(10000));
+        return 0;
+    };
+    ASSERT_EQ(playThrough(), 0);
+    const int perSong = module.notesHeard;
+    ASSERT_GT(perSong, 0);
+    // Switched off and on again: the same number, but our connection is gone.
+    module.replug(128);
+    ASSERT_EQ(playThrough(), 0);
+    EXPECT_EQ(module.notesHeard, 2 * perSong);
+    // Unplugged: the item fails with a message-worthy number, and the next one after the module
+    // is back under another number plays to it.
+    module.plugged = false;
+    EXPECT_EQ(playThrough(), mcierr::SeqPortNonexistent);
+    module.plugged = true;
+    module.replug(129);
+    ASSERT_EQ(playThrough(), 0);
+    EXPECT_EQ(module.notesHeard, 3 * perSong);
 }

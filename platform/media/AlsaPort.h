@@ -1,7 +1,9 @@
 #pragma once
 // MIDI out through the ALSA sequencer: our own client with one port, connected to the chosen
 // port (an external sound module or another synthesiser); events are sent directly, timed by
-// the MIDI engine's clock.
+// the MIDI engine's clock. A module that is switched off or unplugged takes its port away, and
+// the system drops our connection to it; when it comes back (perhaps under another client
+// number) the next item connects to it again.
 #include "platform/media/Smf.h"
 
 #include <QByteArray>
@@ -10,14 +12,26 @@
 
 namespace zypo {
 
-class AlsaPort {
+/// Where the MIDI engine sends an external port's events (tests stand a port of their own in).
+class SequencerPort {
 public:
-    ~AlsaPort() {
+    virtual ~SequencerPort() = default;
+    /// 0, or a media error number.
+    virtual int open(const QString& address) = 0;
+    /// Looks the address up again (a client name finds the module under whatever number it has
+    /// now) and makes sure our port is connected to it: 0, or a media error number.
+    virtual int reconnect(const QString& address) = 0;
+    /// False when the port has gone.
+    virtual bool send(const MidiEvent& e) = 0;
+};
+
+class AlsaPort : public SequencerPort {
+public:
+    ~AlsaPort() override {
         if (seq_)
             snd_seq_close(seq_);
     }
-    /// 0, or a media error number.
-    int open(const QString& address) {
+    int open(const QString& address) override {
         if (snd_seq_open(&seq_, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0) {
             seq_ = nullptr;
             return mcierr::SeqPortNonexistent;
@@ -31,14 +45,21 @@ public:
             return mcierr::SeqPortNonexistent;
         return 0;
     }
-    /// The port is still there.
-    bool alive() {
-        snd_seq_port_info_t* info = nullptr;
-        snd_seq_port_info_alloca(&info);
-        return seq_ && snd_seq_get_any_port_info(seq_, dest_.client, dest_.port, info) == 0;
+    int reconnect(const QString& address) override {
+        if (!seq_)
+            return open(address);
+        snd_seq_addr_t dest{};
+        if (snd_seq_parse_address(seq_, &dest, address.toUtf8().constData()) < 0)
+            return mcierr::SeqPortNonexistent;
+        if (dest.client != dest_.client || dest.port != dest_.port)
+            snd_seq_disconnect_to(seq_, port_, dest_.client, dest_.port); // gone, or moved
+        const int r = snd_seq_connect_to(seq_, port_, dest.client, dest.port);
+        if (r < 0 && r != -EBUSY) // EBUSY: still connected
+            return mcierr::SeqPortNonexistent;
+        dest_ = dest;
+        return 0;
     }
-    /// False when the port has gone.
-    bool send(const MidiEvent& e) {
+    bool send(const MidiEvent& e) override {
         snd_seq_event_t ev;
         snd_seq_ev_clear(&ev);
         snd_seq_ev_set_source(&ev, port_);

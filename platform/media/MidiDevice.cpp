@@ -98,14 +98,19 @@ int MidiEngine::ensureSynth() {
     if (!output_.alsaPort.isEmpty()) {
         // An external port: opened once; whether it is still there is asked at every open.
         if (!alsa_) {
-            alsa_ = std::make_unique<AlsaPort>();
+            alsa_ = output_.makePort ? output_.makePort() : std::make_unique<AlsaPort>();
             if (const int err = alsa_->open(output_.alsaPort)) {
                 alsa_.reset();
                 return err;
             }
+            return 0;
         }
-        if (!alsa_->alive())
-            return mcierr::SeqPortNonexistent;
+        // At every open: a module switched off and on again, or unplugged and plugged in again,
+        // has lost our connection (and maybe its number); without it the events would go
+        // nowhere, with no error. The output thread sends under mutex_.
+        const std::lock_guard lock(mutex_);
+        if (const int err = alsa_->reconnect(output_.alsaPort))
+            return err;
         portLost_ = false;
         return 0;
     }

@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,7 @@ struct pa_simple;
 namespace zypo {
 
 class MidiDevice;
+class SequencerPort;
 
 struct MidiOutput {
     bool nullAudio = false; // render into nothing, paced (or untimed)
@@ -49,9 +51,10 @@ struct MidiOutput {
     /// How long a song waits for a sound server that has gone away (or is not up yet) before
     /// it fails; meanwhile its clock stands, and it goes on where it was once the server is back.
     int serverWaitMs = SoundServerWaitMs;
+    /// Makes the external port's connection (empty: the ALSA sequencer's).
+    std::function<std::unique_ptr<SequencerPort>()> makePort = {};
 };
 
-class AlsaPort;
 
 /// The synthesiser and its sequencer: one per run.
 class MidiEngine {
@@ -109,7 +112,7 @@ private:
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
     fluid_audio_driver_t* driver_ = nullptr;
-    std::unique_ptr<AlsaPort> alsa_;
+    std::unique_ptr<SequencerPort> alsa_;
     std::atomic<bool> portLost_{false};
     int loadError_ = -1; // -1: not tried yet
     std::future<int> loading_;
