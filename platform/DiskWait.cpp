@@ -20,7 +20,15 @@ struct Answer {
 };
 // Long enough for any disk that is there; short enough not to be seen.
 constexpr auto QuickAnswer = std::chrono::milliseconds(30);
+
+std::mutex slowDiskMutex;
+std::function<void()> slowDisk;
 } // namespace
+
+void DiskWait::setSlowDisk(std::function<void()> stall) {
+    const std::lock_guard lock(slowDiskMutex);
+    slowDisk = std::move(stall);
+}
 
 DiskWait::Result DiskWait::ask(std::function<void()> question, int limitMs) {
     return wait(std::move(question), limitMs, true);
@@ -32,7 +40,14 @@ DiskWait::Result DiskWait::askWithoutInput(std::function<void()> question, int l
 
 DiskWait::Result DiskWait::wait(std::function<void()> question, int limitMs, bool userInput) {
     auto answer = std::make_shared<Answer>();
-    std::thread([answer, question = std::move(question)] {
+    std::function<void()> stall;
+    {
+        const std::lock_guard lock(slowDiskMutex);
+        stall = slowDisk;
+    }
+    std::thread([answer, stall, question = std::move(question)] {
+        if (stall)
+            stall();
         question();
         const std::lock_guard lock(answer->mutex);
         answer->answered = true;

@@ -21,6 +21,9 @@ public:
     /// Every wait under way ends now, as Abandoned.
     void abandon();
     bool waiting() const { return !waits_.empty(); }
+    /// Stands a slow disk in for the real one: runs before every question, on its thread
+    /// (tests; empty: none).
+    static void setSlowDisk(std::function<void()> stall);
 
 private:
     Result wait(std::function<void()> question, int limitMs, bool userInput);

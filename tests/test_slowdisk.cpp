@@ -146,3 +146,24 @@ TEST(DiskWait, AnAnswerWithinMillisecondsRunsNoEventsAndASilentOneTimesOut) {
     EXPECT_TRUE(eventRan);
     EXPECT_FALSE(wait.waiting());
 }
+
+TEST_F(SlowDisk, BrowsingAFolderOnASilentDiskKeepsTheWindowDrawing) {
+    p.addMedia(QStringLiteral("m/sub/c.wav"));
+    // Every question to the disk waits until the window has drawn once more.
+    const auto probe = disk.probe(QStringLiteral("any"));
+    DiskWait::setSlowDisk([probe] { probe(QStringLiteral("any")); });
+    bool drew = false;
+    QTimer drawing;
+    QObject::connect(&drawing, &QTimer::timeout, [&] {
+        if (disk.asked() > 0 && !drew) {
+            drew = true;
+            disk.release();
+        }
+    });
+    drawing.start(10);
+    p.w->main0Dir->setPath(QStringLiteral("C:\\m\\sub"));
+    DiskWait::setSlowDisk({});
+    EXPECT_TRUE(drew) << "the window stood still while the folder was listed";
+    ASSERT_EQ(p.w->main0Flist->ListCount(), 1);
+    EXPECT_EQ(p.w->main0Flist->List(0), QStringLiteral("c.wav"));
+}
