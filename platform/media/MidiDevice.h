@@ -55,7 +55,6 @@ struct MidiOutput {
     std::function<std::unique_ptr<SequencerPort>()> makePort = {};
 };
 
-
 /// The synthesiser and its sequencer: one per run.
 class MidiEngine {
 public:
