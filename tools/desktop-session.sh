@@ -3,7 +3,9 @@
 # window manager, a private D-Bus session bus, PulseAudio in user mode whose default sink is a
 # null sink ("zypo_null"), a fresh HOME and a Japanese locale. Ends exactly the processes it
 # started, by their pids, and returns the command's exit status.
-#   tools/desktop-session.sh [--locale LOCALE] [--size WxH] -- COMMAND [ARGS...]
+#   tools/desktop-session.sh [--locale LOCALE] [--size WxH] [--sound pipewire] -- COMMAND [ARGS...]
+# With --sound pipewire the sound server is PipeWire with its PulseAudio server (pipewire,
+# wireplumber, pipewire-pulse), as most distributions now start it; the null sink is the same.
 # The command sees DISPLAY, HOME, XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, PULSE_SERVER,
 # ZYPO_DESKTOP_SINK (the null sink's name; record its ".monitor"), ZYPO_DESKTOP_PULSE_PID,
 # ZYPO_DESKTOP_PULSE_CONFIG and ZYPO_DESKTOP_X_PID.
@@ -11,10 +13,12 @@ set -euo pipefail
 
 locale_name=ja_JP.UTF-8
 size=1280x1024
+sound=pulseaudio
 while [ $# -gt 0 ]; do
   case "$1" in
     --locale) locale_name=$2; shift 2 ;;
     --size) size=$2; shift 2 ;;
+    --sound) sound=$2; shift 2 ;;
     --) shift; break ;;
     *) echo "desktop-session: unknown option $1" >&2; exit 2 ;;
   esac
@@ -90,15 +94,37 @@ load-module module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse/native aut
 load-module module-null-sink sink_name=zypo_null sink_properties=device.description=zypo_null
 set-default-sink zypo_null
 EOF
-pulseaudio --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit -n \
-  --use-pid-file=false -F "$session/pulse.pa" >"$session/pulse.log" 2>&1 &
-pids+=($!)
+export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+export ZYPO_DESKTOP_SOUND=$sound
 # A test may end the sound server itself, as a crashing one would, and start it again from the
 # same configuration (its own process then, which the test ends).
-export ZYPO_DESKTOP_PULSE_PID=$!
 export ZYPO_DESKTOP_PULSE_CONFIG=$session/pulse.pa
-export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
-wait_for 20 pactl info || { cat "$session/pulse.log" >&2; fail "PulseAudio did not start"; }
+case "$sound" in
+  pulseaudio)
+    pulseaudio --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit -n \
+      --use-pid-file=false -F "$session/pulse.pa" >"$session/pulse.log" 2>&1 &
+    pids+=($!)
+    export ZYPO_DESKTOP_PULSE_PID=$!
+    wait_for 20 pactl info || { cat "$session/pulse.log" >&2; fail "PulseAudio did not start"; }
+    ;;
+  pipewire)
+    for tool in pipewire wireplumber pipewire-pulse; do
+      command -v "$tool" >/dev/null || fail "$tool is missing (run tools/setup.sh)"
+    done
+    pipewire >"$session/pipewire.log" 2>&1 &
+    pids+=($!)
+    wait_for 20 test -S "$XDG_RUNTIME_DIR/pipewire-0" || { cat "$session/pipewire.log" >&2; fail "PipeWire did not start"; }
+    wireplumber >"$session/wireplumber.log" 2>&1 &
+    pids+=($!)
+    pipewire-pulse >"$session/pulse.log" 2>&1 &
+    pids+=($!)
+    export ZYPO_DESKTOP_PULSE_PID=$!
+    wait_for 20 pactl info || { cat "$session/pulse.log" >&2; fail "pipewire-pulse did not start"; }
+    pactl load-module module-null-sink sink_name=zypo_null sink_properties=device.description=zypo_null >/dev/null
+    pactl set-default-sink zypo_null
+    ;;
+  *) fail "unknown sound server $sound" ;;
+esac
 export ZYPO_DESKTOP_SINK=zypo_null
 
 # The player on this desktop uses its real outputs.

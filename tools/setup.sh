@@ -14,8 +14,8 @@ packages=(
   fluid-soundfont-gm timgm6mb-soundfont fonts-ipafont-gothic qt6-translations-l10n
   # tests, screenshots and recordings of what the player shows and sounds
   xvfb xauth x11-utils xdotool imagemagick pulseaudio pulseaudio-utils sox locales
-  # the desktop suite: a window manager of its own
-  openbox
+  # the desktop suite: a window manager of its own; PipeWire as the other sound server
+  openbox pipewire pipewire-pulse wireplumber
   # benchmarks: the tools a user would pick instead, as baselines; python3 for the figures
   fluidsynth mpv python3
   # the desktop files, the Debian package, the media keys (a session bus for the tests), MIDI out

@@ -523,14 +523,22 @@ def kill_sound_server():
 
 def restart_sound_server():
     """Starts the session's sound server again, as after an update or a resume; it is ended with
-    the test case."""
-    server = subprocess.Popen(
-        ["pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit", "-n",
-         "--use-pid-file=false", "-F", os.environ["ZYPO_DESKTOP_PULSE_CONFIG"]],
-        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    the test case. Under PipeWire its PulseAudio server is what starts again, with the null sink."""
+    pipewire = os.environ.get("ZYPO_DESKTOP_SOUND") == "pipewire"
+    if pipewire:
+        server = subprocess.Popen(["pipewire-pulse"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    else:
+        server = subprocess.Popen(
+            ["pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit",
+             "-n", "--use-pid-file=false", "-F", os.environ["ZYPO_DESKTOP_PULSE_CONFIG"]],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _restarted_servers.append(server)
     poll(lambda: subprocess.run(["pactl", "info"], stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL).returncode == 0, "the sound server back")
+    if pipewire:
+        run("pactl", "load-module", "module-null-sink", "sink_name=zypo_null",
+            "sink_properties=device.description=zypo_null")
+        run("pactl", "set-default-sink", "zypo_null")
     return server
 
 
