@@ -3,10 +3,10 @@
 #include "mainwindow/main0.h"
 #include "platform/DriveMap.h"
 #include "platform/HostPath.h"
-#include "platform/Mpris.h"
+#include "platform/desktop/Mpris.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
-#include "platform/WindowManager.h"
+#include "platform/desktop/WindowManager.h"
 #include "platform/media/SystemMedia.h"
 
 #include <QApplication>

@@ -8,7 +8,7 @@
 #include "platform/MediaErrors.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
-#include "platform/WindowManager.h"
+#include "platform/desktop/WindowManager.h"
 #include "platform/media/MidiDevice.h"
 #include "platform/media/MpvDevice.h"
 #include "platform/media/Smf.h"

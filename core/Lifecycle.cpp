@@ -4,7 +4,7 @@
 #include "mainwindow/main0.h"
 #include "platform/DriveMap.h"
 #include "platform/ListControls.h"
-#include "platform/WindowManager.h"
+#include "platform/desktop/WindowManager.h"
 #include "playback/MVIDEO.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 
 #include "core/MAIN.h"
 #include "dialogs/AppIcon.h"
-#include "platform/WindowManager.h"
+#include "platform/desktop/WindowManager.h"
 
 #include <QLabel>
 #include <QPushButton>

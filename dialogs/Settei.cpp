@@ -4,7 +4,7 @@
 #include "dialogs/AppIcon.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompter.h"
-#include "platform/WindowManager.h"
+#include "platform/desktop/WindowManager.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,5 +1,7 @@
 #include "platform/DriveMap.h"
 
+#include "platform/desktop/Volumes.h"
+
 #include "platform/HostPath.h"
 
 #include "platform/SettingsStore.h"
@@ -82,28 +84,6 @@ bool DriveMap::refresh() {
     return !same;
 }
 
-QStringList DriveMap::systemVolumes() {
-    QFile mounts(QStringLiteral("/proc/self/mounts"));
-    QStringList volumes;
-    if (!mounts.open(QIODevice::ReadOnly))
-        return volumes;
-    const QString user = qEnvironmentVariable("USER", QStringLiteral("root"));
-    const QStringList prefixes{QStringLiteral("/media/"),
-                               QStringLiteral("/run/media/") + user + QLatin1Char('/'),
-                               QStringLiteral("/mnt/")};
-    for (const QByteArray& line : mounts.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() < 2)
-            continue;
-        // Mount points escape blanks as \040.
-        QString point = QString::fromUtf8(fields.at(1)).replace(QStringLiteral("\\040"), QStringLiteral(" "));
-        for (const QString& p : prefixes)
-            if (point.startsWith(p) && !volumes.contains(point))
-                volumes.append(point);
-    }
-    return volumes;
-}
-
 DriveMap DriveMap::fromSystem(SettingsStore* pins) {
     QList<Drive> list{{QLatin1Char('C'), QStringLiteral("/")}};
     if (pins) {
@@ -118,7 +98,7 @@ DriveMap DriveMap::fromSystem(SettingsStore* pins) {
     }
     DriveMap map(list);
     // Removable volumes in mount order, read again whenever the drive lists look.
-    map.setVolumeSource(&DriveMap::systemVolumes);
+    map.setVolumeSource(&mountedVolumes);
     return map;
 }
 

@@ -33,8 +33,6 @@ public:
     /// from D: that no drive has had, and once every letter has been had, the letter given
     /// longest ago to a volume that is not mounted now. True when the drives changed.
     bool refresh();
-    /// The mounted removable volumes of the system (/media, /run/media/USER, /mnt).
-    static QStringList systemVolumes();
 
     const QList<Drive>& drives() const { return drives_; }
     QString hostRoot(QChar letter) const;

@@ -4,6 +4,7 @@
 #include "platform/DiskWait.h"
 #include "platform/DriveMap.h"
 #include "platform/HostPath.h"
+#include "platform/desktop/Volumes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,11 +12,8 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QRegularExpression>
-#include <QSocketNotifier>
 #include <QStyle>
-#include <fcntl.h>
 #include <memory>
-#include <unistd.h>
 
 namespace zypo {
 
@@ -302,26 +300,10 @@ DriveListBox::DriveListBox(DriveMap* drives, QWidget* parent) : QComboBox(parent
         if (index >= 0)
             Q_EMIT Change();
     });
-    // The kernel marks the mount table with an exceptional condition whenever something is
-    // mounted or unmounted; reading it through the same descriptor clears the mark.
-    mountsFd_ = ::open("/proc/self/mounts", O_RDONLY | O_CLOEXEC);
-    if (mountsFd_ >= 0) {
-        mountsWatch_ = new QSocketNotifier(mountsFd_, QSocketNotifier::Exception, this);
-        connect(mountsWatch_, &QSocketNotifier::activated, this, &DriveListBox::mountsChanged);
-    }
-}
-
-DriveListBox::~DriveListBox() {
-    delete mountsWatch_;
-    if (mountsFd_ >= 0)
-        ::close(mountsFd_);
+    connect(new MountWatch(this), &MountWatch::changed, this, &DriveListBox::mountsChanged);
 }
 
 void DriveListBox::mountsChanged() {
-    char buf[4096];
-    ::lseek(mountsFd_, 0, SEEK_SET);
-    while (::read(mountsFd_, buf, sizeof buf) > 0) {
-    }
     drives_->refresh();
     if (!showsMap())
         reload();

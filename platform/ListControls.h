@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QListWidget>
 #include <QRegularExpression>
-#include <QSocketNotifier>
 #include <cstdint>
 
 namespace zypo {
@@ -104,7 +103,6 @@ class DriveListBox : public QComboBox {
     Q_OBJECT
 public:
     DriveListBox(DriveMap* drives, QWidget* parent = nullptr);
-    ~DriveListBox() override;
     /// The shown drive's text, "c: [/]".
     QString Drive() const { return currentText(); }
     QChar DriveLetter() const;
@@ -126,8 +124,6 @@ private:
     bool showsMap() const;
     DriveMap* drives_;
     QChar lost_;
-    int mountsFd_ = -1;
-    QSocketNotifier* mountsWatch_ = nullptr;
 };
 
 } // namespace zypo

@@ -5,7 +5,7 @@
 #include "mainwindow/main0.h"
 #include "platform/MMControl.h"
 #include "platform/MediaCommands.h"
-#include "platform/WindowManager.h"
+#include "platform/desktop/WindowManager.h"
 
 #include <QCloseEvent>
 #include <QFocusEvent>

@@ -7,7 +7,7 @@
 #include "platform/MediaErrors.h"
 #include "platform/Prompter.h"
 #include "platform/StatusBar.h"
-#include "platform/WindowManager.h"
+#include "platform/desktop/WindowManager.h"
 #include "playback/MVIDEO.h"
 #include "playback/TimeText.h"
 

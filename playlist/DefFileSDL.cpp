@@ -7,7 +7,7 @@
 #include "platform/HostPath.h"
 #include "platform/ListControls.h"
 #include "platform/Prompter.h"
-#include "platform/WindowManager.h"
+#include "platform/desktop/WindowManager.h"
 #include "playlist/Rz0File.h"
 
 #include <QCloseEvent>

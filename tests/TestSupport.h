@@ -9,7 +9,7 @@
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
 #include "platform/StatusBar.h"
-#include "platform/WindowManager.h"
+#include "platform/desktop/WindowManager.h"
 #include "platform/media/ScriptedMedia.h"
 
 #include <QStringList>

@@ -1,7 +1,7 @@
 // The desktop's player controls (MPRIS2 on a session bus started for the test) drive the
 // transport exactly as its buttons do, and see its state.
 #include "TestSupport.h"
-#include "platform/Mpris.h"
+#include "platform/desktop/Mpris.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

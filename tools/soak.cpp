@@ -13,7 +13,7 @@
 #include "platform/MMControl.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
-#include "platform/WindowManager.h"
+#include "platform/desktop/WindowManager.h"
 #include "platform/media/SystemMedia.h"
 #include "tools/DemoMedia.h"
 

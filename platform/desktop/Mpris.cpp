@@ -1,4 +1,4 @@
-#include "platform/Mpris.h"
+#include "platform/desktop/Mpris.h"
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>

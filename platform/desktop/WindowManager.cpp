@@ -1,4 +1,4 @@
-#include "platform/WindowManager.h"
+#include "platform/desktop/WindowManager.h"
 
 #include <QApplication>
 #include <QFontDatabase>
