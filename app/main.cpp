@@ -3,9 +3,10 @@
 #include "mainwindow/main0.h"
 #include "platform/DriveMap.h"
 #include "platform/HostPath.h"
-#include "platform/desktop/Mpris.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
+#include "platform/desktop/Mpris.h"
+#include "platform/desktop/Session.h"
 #include "platform/desktop/WindowManager.h"
 #include "platform/media/SystemMedia.h"
 
@@ -30,6 +31,7 @@ int main(int argc, char* argv[]) {
     // per thread the freed memory of thousands of items stays scattered and resident memory
     // creeps up over hours. Two arenas keep it flat.
     mallopt(M_ARENA_MAX, 2);
+    zypo::choosePlatform();
     QApplication app(argc, argv);
     // The media engines need the C convention for numbers, also under a Japanese locale.
     std::setlocale(LC_NUMERIC, "C");

@@ -1,5 +1,6 @@
 // What the desktop hands the player: a file, a playlist or a folder to open at start.
 #include "TestSupport.h"
+#include "platform/desktop/Session.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -59,4 +60,21 @@ TEST(Arguments, AFileThePlayerDoesNotListGetsAMessage) {
     EXPECT_FALSE(p.w->openArgument(p.host(QStringLiteral("docs/readme.txt"))));
     EXPECT_EQ(p.prompter.messages.size(), 1);
     EXPECT_EQ(p.w->MMC->Mode(), ModeNotOpen);
+}
+
+TEST(Session, OnWaylandWithAnXServerThePicturesWindowSystemComesFirst) {
+    const auto platformFor = [](QHash<QByteArray, QByteArray> vars) {
+        return preferredQtPlatform([&vars](const char* name) { return vars.value(name); });
+    };
+    // GNOME, Plasma, sway: Wayland with XWayland.
+    EXPECT_EQ(
+        platformFor({{"XDG_SESSION_TYPE", "wayland"}, {"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}),
+        "xcb;wayland");
+    EXPECT_EQ(platformFor({{"WAYLAND_DISPLAY", "wayland-1"}, {"DISPLAY", ":1"}}), "xcb;wayland");
+    // A kiosk compositor without an X server, an X11 session, and the user's own choice.
+    EXPECT_EQ(platformFor({{"XDG_SESSION_TYPE", "wayland"}, {"WAYLAND_DISPLAY", "wayland-0"}}), "");
+    EXPECT_EQ(platformFor({{"XDG_SESSION_TYPE", "x11"}, {"DISPLAY", ":0"}}), "");
+    EXPECT_EQ(
+        platformFor({{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}),
+        "");
 }
