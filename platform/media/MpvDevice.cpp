@@ -482,6 +482,7 @@ void MpvDevice::abandonPlayer() {
 int MpvDevice::restartPlayer(double seconds) {
     abandonPlayer();
     serverAway_ = false; // the new player tells
+    reloadingFile_ = false;
     std::int64_t wid = -1;
     if (video_ && drawsPictures()) {
         carrier_ = new QWindow;
