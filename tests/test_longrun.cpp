@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <atomic>
 
 using namespace zypo;
 using namespace zypo::test;
@@ -171,10 +172,11 @@ namespace {
 /// plugged in again, it comes back as a new port (perhaps under another client number), and
 /// the system has dropped every connection to the old one.
 struct SoundModule {
-    bool plugged = true;
-    int client = 128;
-    int generation = 0; // a connection holds only to the module as it was when it was made
-    int notesHeard = 0;
+    // Written by the test, read by the engine's output thread as it sends.
+    std::atomic<bool> plugged{true};
+    std::atomic<int> client{128};
+    std::atomic<int> generation{0}; // a connection holds only to the module as it was when made
+    std::atomic<int> notesHeard{0};
     void replug(int newClient) {
         ++generation;
         client = newClient;
