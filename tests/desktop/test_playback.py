@@ -48,6 +48,9 @@ class Playback(DesktopCase):
         p.choose_entry(0)
         p.press("play")
         poll(lambda: sounding_tail(self.rec.samples(), 0.3, A), "the item sounding")
+        # Heard long enough to count as a tone of its own before the pause (a stream's first
+        # blocks through PipeWire can read as no note).
+        self.rec.wait_seconds(0.5)
         p.press("pause")
         poll(lambda: silent_tail(self.rec.samples(), 0.5), "silence after pause")
         self.rec.wait_seconds(1.0)
