@@ -208,13 +208,28 @@ TEST(Faults, NoAudioOutputFailsPlayInsteadOfASilentSuccess) {
     EXPECT_EQ(err, mcierr::WaveOutputsUnsuitable);
 }
 
+namespace {
+/// The sound server's address points at nothing for the life of this object.
+struct NoSoundServer {
+    explicit NoSoundServer(const QTemporaryDir& dir) : saved(qgetenv("PULSE_SERVER")) {
+        qputenv("PULSE_SERVER", QByteArray("unix:") + dir.filePath(QStringLiteral("no-server")).toUtf8());
+    }
+    ~NoSoundServer() {
+        if (saved.isNull())
+            qunsetenv("PULSE_SERVER");
+        else
+            qputenv("PULSE_SERVER", saved);
+    }
+    QByteArray saved;
+};
+} // namespace
+
 TEST(Faults, NoSoundServerHoldsAWavUntilItHasWaitedForOneThenFailsIt) {
     // mpv alone ends a WAV at once with an output error when the server is away; the item waits
     // for it, standing still, and fails only after the wait.
     QTemporaryDir dir;
     ASSERT_TRUE(writeAll(dir.filePath(QStringLiteral("a.wav")), demo::toneWav(440, 3000)));
-    const QByteArray saved = qgetenv("PULSE_SERVER");
-    qputenv("PULSE_SERVER", QByteArray("unix:") + dir.filePath(QStringLiteral("no-server")).toUtf8());
+    const NoSoundServer away(dir);
     {
         MpvOutput out{QStringLiteral("pulse"), QStringLiteral("null"), false};
         out.serverWaitMs = 1500;
@@ -243,10 +258,6 @@ TEST(Faults, NoSoundServerHoldsAWavUntilItHasWaitedForOneThenFailsIt) {
         EXPECT_TRUE(finished.isEmpty());
         EXPECT_FALSE(wav.isPlaying());
     }
-    if (saved.isNull())
-        qunsetenv("PULSE_SERVER");
-    else
-        qputenv("PULSE_SERVER", saved);
 }
 
 TEST(Faults, NoSoundServerFailsAMidiSongOnceItHasWaitedForOne) {
@@ -254,8 +265,7 @@ TEST(Faults, NoSoundServerFailsAMidiSongOnceItHasWaitedForOne) {
     // its clock standing, then fails with a message-worthy number instead of playing unheard.
     QTemporaryDir dir;
     ASSERT_TRUE(writeAll(dir.filePath(QStringLiteral("a.mid")), demo::midiTune()));
-    const QByteArray saved = qgetenv("PULSE_SERVER");
-    qputenv("PULSE_SERVER", QByteArray("unix:") + dir.filePath(QStringLiteral("no-server")).toUtf8());
+    const NoSoundServer away(dir);
     {
         MidiOutput out;
         out.soundFont = QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
@@ -273,10 +283,6 @@ TEST(Faults, NoSoundServerFailsAMidiSongOnceItHasWaitedForOne) {
         EXPECT_TRUE(finished.isEmpty());
         EXPECT_FALSE(midi.isPlaying());
     }
-    if (saved.isNull())
-        qunsetenv("PULSE_SERVER");
-    else
-        qputenv("PULSE_SERVER", saved);
 }
 
 TEST(Faults, AFolderOfBrokenMediaIsPlayedThrough) {

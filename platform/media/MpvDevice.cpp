@@ -113,14 +113,8 @@ int MpvDevice::open(const QString& hostPath) {
         return mcierr::InvalidFile;
     if (!facts.readable)
         return mcierr::FileRead;
-    std::int64_t wid = -1;
-    if (drawsPictures()) {
-        // An unmapped window of its own; a file without pictures never sets mpv's output up in it.
-        carrier_ = new QWindow;
-        carrier_->setFlag(Qt::FramelessWindowHint);
-        carrier_->resize(1, 1);
-        wid = static_cast<std::int64_t>(carrier_->winId());
-    }
+    // A file without pictures never sets mpv's output up in its carrier.
+    const std::int64_t wid = drawsPictures() ? makeCarrier() : -1;
     int err = load(wid);
     if (wid >= 0 &&
         (err == mcierr::CannotLoadDriver || err == mcierr::CreateWindow || err == mcierr::Driver)) {
@@ -149,6 +143,14 @@ int MpvDevice::open(const QString& hostPath) {
     if (!video_ && carrier_)
         delete carrier_;
     return 0;
+}
+
+std::int64_t MpvDevice::makeCarrier() {
+    // An unmapped window of the device's own, for mpv to draw into.
+    carrier_ = new QWindow;
+    carrier_->setFlag(Qt::FramelessWindowHint);
+    carrier_->resize(1, 1);
+    return static_cast<std::int64_t>(carrier_->winId());
 }
 
 bool MpvDevice::drawsPictures() const {
@@ -483,13 +485,7 @@ int MpvDevice::restartPlayer(double seconds) {
     abandonPlayer();
     serverAway_ = false; // the new player tells
     reloadingFile_ = false;
-    std::int64_t wid = -1;
-    if (video_ && drawsPictures()) {
-        carrier_ = new QWindow;
-        carrier_->setFlag(Qt::FramelessWindowHint);
-        carrier_->resize(1, 1);
-        wid = static_cast<std::int64_t>(carrier_->winId());
-    }
+    const std::int64_t wid = video_ && drawsPictures() ? makeCarrier() : -1;
     const int err = load(wid);
     if (err != 0) {
         destroyPlayer();

@@ -62,6 +62,7 @@ private:
     int load(std::int64_t wid);
     void destroyPlayer();
     bool drawsPictures() const;
+    std::int64_t makeCarrier(); // the carrier's native window id
     void drain();
     void handle(::mpv_event* event);
     void followOutput(const char* output);

@@ -320,6 +320,16 @@ def tones(samples, expected, hop=0.1, window=0.03):
     return seq
 
 
+def heard_in_order(samples, expected):
+    """The expected tones (indexes) in the order they were heard, leaving out stretches of no
+    note or another one (a tracker may lose a note for a moment where it dips)."""
+    heard = []
+    for t in tones(samples, expected):
+        if t in range(len(expected)) and (not heard or heard[-1] != t):
+            heard.append(t)
+    return heard
+
+
 def silent_tail(samples, seconds):
     tail = samples[-int(seconds * RATE):]
     return len(tail) >= int(seconds * RATE) * 0.9 and rms(tail) < SOUND / 3

@@ -5,7 +5,7 @@ song follows, and no box holds the run."""
 import time
 
 from desk import (DesktopCase, Recorder, current_title, kill_sound_server, main, note_hz, poll,
-                  restart_sound_server, sounding_tail, start_with_a_song_sounding, tones)
+                  restart_sound_server, sounding_tail, start_with_a_song_sounding, heard_in_order)
 
 A, B = note_hz(69) / 4, note_hz(76) / 4  # the organ sounds two octaves below the written note
 
@@ -28,10 +28,7 @@ class SoundServer(DesktopCase):
             rec.wait_seconds(0.5)
             # The notes in the order they were heard (the tracker may lose the organ's note for
             # a moment where its tremolo dips; such stretches are left out).
-            heard = []
-            for t in tones(rec.samples(), [A, B]):
-                if t in (0, 1) and (not heard or heard[-1] != t):
-                    heard.append(t)
+            heard = heard_in_order(rec.samples(), [A, B])
             self.assertEqual(heard[:2], [0, 1], heard)  # a.mid's rest first, then b.mid
         finally:
             rec.stop()

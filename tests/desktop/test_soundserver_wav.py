@@ -7,7 +7,7 @@ go on all the same."""
 import time
 
 from desk import (DesktopCase, Recorder, current_title, kill_sound_server, main, make, poll,
-                  restart_sound_server, sounding_tail, tones)
+                  restart_sound_server, heard_in_order, sounding_tail)
 
 A, B = 440.0, 659.0
 NAMES = ("a.wav", "b.wav")
@@ -37,10 +37,7 @@ class SoundServerWav(DesktopCase):
             poll(lambda: current_title(NAMES) == "b.wav", "b.wav after a.wav's end")
             poll(lambda: sounding_tail(rec.samples(), 0.5, B), "b.wav sounding")
             rec.wait_seconds(0.5)
-            heard = []
-            for t in tones(rec.samples(), [A, B]):
-                if t in (0, 1) and (not heard or heard[-1] != t):
-                    heard.append(t)
+            heard = heard_in_order(rec.samples(), [A, B])
             self.assertEqual(heard[:2], [0, 1], heard)  # a.wav's rest first, then b.wav
         finally:
             rec.stop()
