@@ -59,6 +59,19 @@ DiskWait::Result DiskWait::wait(std::function<void()> question, int limitMs, boo
             return Answered;
     }
     // A slow disk: the window goes on while the answer is awaited.
+    return loop(
+        [answer] {
+            const std::lock_guard lock(answer->mutex);
+            return answer->answered;
+        },
+        limitMs, userInput);
+}
+
+DiskWait::Result DiskWait::until(const std::function<bool()>& settled, int limitMs) {
+    return loop(settled, limitMs, true);
+}
+
+DiskWait::Result DiskWait::loop(const std::function<bool()>& settled, int limitMs, bool userInput) {
     bool abandoned = false;
     waits_.push_back(&abandoned);
     QElapsedTimer clock;
@@ -67,8 +80,7 @@ DiskWait::Result DiskWait::wait(std::function<void()> question, int limitMs, boo
     QTimer tick;
     Result result = TimedOut;
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        const std::lock_guard lock(answer->mutex);
-        if (answer->answered)
+        if (settled())
             result = Answered;
         else if (abandoned)
             result = Abandoned;

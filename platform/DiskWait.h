@@ -9,6 +9,9 @@
 
 namespace zypo {
 
+/// How long a disk may stay silent before what waits for it fails (an open, a listing).
+constexpr int DiskAnswerLimitMs = 10000;
+
 class DiskWait {
 public:
     enum Result { Answered, Abandoned, TimedOut };
@@ -18,6 +21,9 @@ public:
     /// As ask, but the user's clicks and keys wait until the answer (or the limit) has come, so
     /// that a list being filled is not changed under its own hands; the window still draws.
     Result askWithoutInput(std::function<void()> question, int limitMs);
+    /// Waits in the same way until `settled` (asked on the UI thread, every few milliseconds)
+    /// says yes: for an engine that reads a file on threads of its own and tells when it is done.
+    Result until(const std::function<bool()>& settled, int limitMs);
     /// Every wait under way ends now, as Abandoned.
     void abandon();
     bool waiting() const { return !waits_.empty(); }
@@ -27,6 +33,7 @@ public:
 
 private:
     Result wait(std::function<void()> question, int limitMs, bool userInput);
+    Result loop(const std::function<bool()>& settled, int limitMs, bool userInput);
     std::vector<bool*> waits_;
 };
 

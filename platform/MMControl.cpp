@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QStyle>
 #include <QToolButton>
+#include <algorithm>
 
 namespace zypo {
 
@@ -139,6 +140,23 @@ DiskWait::Result MMControl::askDisk(const QString& host, HostFacts& facts) {
     return result;
 }
 
+void MMControl::abandonOpen() {
+    diskWait_.abandon();
+    for (MediaDevice* device : opening_)
+        device->abandonOpen();
+    ++abandons_;
+}
+
+int MMControl::openDevice(MediaDevice& device, const QString& host) {
+    // The device may wait for its disk, and the window goes on meanwhile: the user may give the
+    // open up then, whatever the device answers in the end.
+    const unsigned abandonsBefore = abandons_;
+    opening_.push_back(&device);
+    const int err = device.open(host);
+    opening_.erase(std::find(opening_.begin(), opening_.end(), &device));
+    return abandons_ != abandonsBefore ? -1 : err;
+}
+
 void MMControl::doOpen() {
     const QString type = deviceType_;
     deviceType_.clear();
@@ -179,10 +197,11 @@ void MMControl::doOpen() {
             error_ = static_cast<std::int16_t>(err ? err : mcierr::CannotLoadDriver);
             return;
         }
-        err = device->open(host);
+        err = openDevice(*device, host);
         if (err != 0) {
             device->close();
-            error_ = static_cast<std::int16_t>(err);
+            openAbandoned_ = err < 0;
+            error_ = static_cast<std::int16_t>(err < 0 ? mcierr::FileRead : err);
             return;
         }
     }
@@ -227,8 +246,9 @@ void MMControl::prepare(const QString& fileName) {
     std::unique_ptr<MediaDevice> device = backend_->create(host, QString(), err);
     if (!device)
         return;
-    if (device->open(host) != 0) {
-        // A file that does not open is left to its own Open, which reports it.
+    if (openDevice(*device, host) != 0) {
+        // A file that does not open is left to its own Open, which reports it; one given up
+        // will not come next.
         device->close();
         return;
     }

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QToolButton;
 
@@ -87,8 +88,9 @@ public:
     using DiskProbe = std::function<HostFacts(const QString& hostPath)>;
     static HostFacts readFileHead(const QString& hostPath);
     void setDiskProbe(DiskProbe probe, int limitMs);
-    /// The open that waits for its disk (if any) is given up; it leaves the transport as it is.
-    void abandonOpen() { diskWait_.abandon(); }
+    /// The open that waits for its disk (if any) is given up, the device's own read of the file
+    /// too; it leaves the transport as it is.
+    void abandonOpen();
     /// The last "Open" was given up while it waited for its disk: not an error to report.
     bool OpenAbandoned() const { return openAbandoned_; }
 
@@ -163,8 +165,11 @@ private:
     bool startFailed_ = false;
     QTimer statusTimer_;
     DiskWait diskWait_;
+    int openDevice(MediaDevice& device, const QString& host); // 0, an error, or -1: given up
+    std::vector<MediaDevice*> opening_;                       // devices whose open is under way
+    unsigned abandons_ = 0;                                   // counts abandonOpen()
     DiskProbe diskProbe_ = readFileHead;
-    int diskLimitMs_ = 10000;
+    int diskLimitMs_ = DiskAnswerLimitMs;
     bool openAbandoned_ = false;
     QStringList log_;
     QToolButton* buttons_[5] = {};

@@ -16,8 +16,11 @@ class MediaDevice : public QObject {
     Q_OBJECT
 public:
     ~MediaDevice() override = default;
-    /// 0, or a media error number. Reads only what the status bar needs; plays nothing.
+    /// 0, or a media error number. Reads only what the status bar needs; plays nothing. An
+    /// engine whose disk is slow to answer lets the window go on meanwhile (see DiskWait).
     virtual int open(const QString& hostPath) = 0;
+    /// The open under way (waiting for its disk) returns at once, with an error.
+    virtual void abandonOpen() {}
     /// Starts, or resumes after pause(). 0 or an error number.
     virtual int play() = 0;
     virtual int pause() = 0;

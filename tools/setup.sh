@@ -16,6 +16,8 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick pulseaudio pulseaudio-utils sox locales
   # the desktop suite: a window manager of its own; PipeWire as the other sound server
   openbox pipewire pipewire-pulse wireplumber
+  # a network share that stops answering, made by the desktop suite itself
+  fuse3 python3-fusepy
   # benchmarks: the tools a user would pick instead, as baselines; python3 for the figures
   fluidsynth mpv python3
   # the desktop files, the Debian package, the media keys (a session bus for the tests), MIDI out

@@ -9,6 +9,7 @@
 #include <QMetaObject>
 #include <cmath>
 #include <fluidsynth.h>
+#include <memory>
 #include <pulse/simple.h>
 
 namespace zypo {
@@ -441,15 +442,32 @@ MidiDevice::~MidiDevice() {
 }
 
 int MidiDevice::open(const QString& hostPath) {
-    QFile f;
-    const HostFacts facts = hostFacts(hostPath);
-    if (!facts.exists)
-        return mcierr::FileNotFound;
-    if (!facts.file)
-        return mcierr::InvalidFile; // a FIFO or a device node: never waited on
-    if (!openHostFile(hostPath, f))
+    // The song is read off the UI thread: a share that stops answering leaves the window going.
+    struct Read {
+        HostFacts facts;
+        bool opened = false;
+        QByteArray bytes;
+    };
+    auto read = std::make_shared<Read>();
+    const auto answer = openWait_.ask(
+        [read, hostPath] {
+            read->facts = hostFacts(hostPath);
+            QFile f;
+            if (read->facts.file && openHostFile(hostPath, f)) {
+                read->opened = true;
+                read->bytes = f.readAll();
+            }
+        },
+        DiskAnswerLimitMs);
+    if (answer != DiskWait::Answered)
         return mcierr::FileRead;
-    switch (parseSmf(f.readAll(), song_)) {
+    if (!read->facts.exists)
+        return mcierr::FileNotFound;
+    if (!read->facts.file)
+        return mcierr::InvalidFile; // a FIFO or a device node: never waited on
+    if (!read->opened)
+        return mcierr::FileRead;
+    switch (parseSmf(read->bytes, song_)) {
     case SmfError::None:
         break;
     case SmfError::Unsupported:

@@ -12,6 +12,7 @@
 // for the run, which a song that follows a song joins on without a gap and which runs dry while
 // nothing plays, so that a song after a WAV or AVI item sounds at once; a song waits for a sound
 // server that has gone away. An external port (AlsaPort) is paced by a clock of its own.
+#include "platform/DiskWait.h"
 #include "platform/MediaDevice.h"
 #include "platform/media/MidiModules.h"
 #include "platform/media/Smf.h"
@@ -151,6 +152,7 @@ public:
     explicit MidiDevice(MidiEngine* engine);
     ~MidiDevice() override;
     int open(const QString& hostPath) override;
+    void abandonOpen() override { openWait_.abandon(); }
     int play() override;
     int pause() override;
     void close() override;
@@ -166,6 +168,7 @@ private:
     MidiEngine* engine_;
     SmfSong song_;
     bool open_ = false;
+    DiskWait openWait_;
     bool carriesOn_ = false;
 };
 

@@ -21,8 +21,12 @@
 namespace zypo {
 
 namespace {
-// How long "Open" waits for mpv to read a file's header.
-constexpr int OpenTimeoutMs = 10000;
+// How long "Open" waits for mpv to read a file's header and decode its first data.
+constexpr int OpenTimeoutMs = DiskAnswerLimitMs;
+// Loads are awaited with nothing else running for this long (most take a few tens of
+// milliseconds); a longer one (a disk that is slow or has stopped answering) lets the window
+// go on until it is done.
+constexpr int QuickLoadMs = 250;
 // How long a playing item's position may stand before its output is taken for hung.
 constexpr int StallLimitS = 3;
 
@@ -115,7 +119,7 @@ int MpvDevice::open(const QString& hostPath) {
         return mcierr::FileRead;
     // A file without pictures never sets mpv's output up in its carrier.
     const std::int64_t wid = drawsPictures() ? makeCarrier() : -1;
-    int err = load(wid);
+    int err = load(wid, true);
     if (wid >= 0 &&
         (err == mcierr::CannotLoadDriver || err == mcierr::CreateWindow || err == mcierr::Driver)) {
         // The picture cannot be shown here: the item opens without it, and a clip's start
@@ -123,7 +127,7 @@ int MpvDevice::open(const QString& hostPath) {
         destroyPlayer();
         delete carrier_;
         displayError_ = err;
-        err = load(-1);
+        err = load(-1, true);
     }
     if (err != 0)
         return err;
@@ -159,7 +163,7 @@ bool MpvDevice::drawsPictures() const {
     return output_.video != QLatin1String("null") && QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
-int MpvDevice::load(std::int64_t wid) {
+int MpvDevice::load(std::int64_t wid, bool patient) {
     loaded_ = false;
     ready_ = false;
     loadError_ = 0;
@@ -230,16 +234,29 @@ int MpvDevice::load(std::int64_t wid) {
     // Wait until the file is loaded and its first sound or picture is decoded (still paused):
     // a file whose header reads but whose data does not decode fails here, at "Open", and is
     // skipped like any file that cannot be opened.
+    const auto settled = [this] { return ready_ || loadError_ != 0; };
     QElapsedTimer clock;
     clock.start();
-    while (!ready_ && loadError_ == 0) {
-        const double left = (OpenTimeoutMs - clock.elapsed()) / 1000.0;
-        if (left <= 0)
-            return mcierr::DeviceNotReady;
-        mpv_event* ev = mpv_wait_event(mpv_, left);
-        if (ev->event_id == MPV_EVENT_NONE)
-            continue;
-        handle(ev);
+    const int quick = patient ? QuickLoadMs : OpenTimeoutMs;
+    while (!settled() && clock.elapsed() < quick) {
+        mpv_event* ev = mpv_wait_event(mpv_, static_cast<double>(quick - clock.elapsed()) / 1000.0);
+        if (ev->event_id != MPV_EVENT_NONE)
+            handle(ev);
+    }
+    if (!settled() && patient) {
+        const int left = OpenTimeoutMs - static_cast<int>(clock.elapsed());
+        openWait_.until(
+            [this, settled] {
+                drainLoad();
+                return settled();
+            },
+            left);
+    }
+    if (!settled()) {
+        // Timed out or given up. mpv's reader may be stuck in the disk for good, and ending the
+        // player waits for it: it ends on a thread of its own.
+        abandonPlayer();
+        return mcierr::DeviceNotReady;
     }
     if (loadError_ != 0)
         return loadError_;
@@ -354,6 +371,15 @@ void MpvDevice::drain() {
     // and may delete it while the nested event loops run: check after every event.
     const QPointer<MpvDevice> alive(this);
     while (alive && mpv_) {
+        mpv_event* ev = mpv_wait_event(mpv_, 0);
+        if (ev->event_id == MPV_EVENT_NONE)
+            break;
+        handle(ev);
+    }
+}
+
+void MpvDevice::drainLoad() {
+    while (mpv_) {
         mpv_event* ev = mpv_wait_event(mpv_, 0);
         if (ev->event_id == MPV_EVENT_NONE)
             break;
@@ -486,7 +512,7 @@ int MpvDevice::restartPlayer(double seconds) {
     serverAway_ = false; // the new player tells
     reloadingFile_ = false;
     const std::int64_t wid = video_ && drawsPictures() ? makeCarrier() : -1;
-    const int err = load(wid);
+    const int err = load(wid, false);
     if (err != 0) {
         destroyPlayer();
         delete carrier_;

@@ -8,6 +8,7 @@
 // while nobody sees it, and the display window the transport is given later only takes the
 // carrier in as a child. A video item therefore loads once, also when it was opened ahead of
 // time, and shows its picture as soon as its window is mapped.
+#include "platform/DiskWait.h"
 #include "platform/MediaDevice.h"
 #include "platform/media/SoundServer.h"
 
@@ -38,6 +39,7 @@ public:
     explicit MpvDevice(MpvOutput output);
     ~MpvDevice() override;
     int open(const QString& hostPath) override;
+    void abandonOpen() override { openWait_.abandon(); }
     int play() override;
     int pause() override;
     void close() override;
@@ -59,7 +61,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    int load(std::int64_t wid);
+    /// `patient`: a load that takes long lets the window go on (and can be given up).
+    int load(std::int64_t wid, bool patient);
+    void drainLoad();
     void destroyPlayer();
     bool drawsPictures() const;
     std::int64_t makeCarrier(); // the carrier's native window id
@@ -81,6 +85,7 @@ private:
     bool loaded_ = false;
     bool ready_ = false; // loaded and the first data decoded
     int loadError_ = 0;
+    DiskWait openWait_;
     int displayError_ = 0;      // the picture cannot be shown: a clip fails to start with this
     QPointer<QWindow> carrier_; // mpv's video output lives in it
     QPointer<QWidget> display_; // the window that holds the carrier, once set

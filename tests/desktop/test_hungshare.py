@@ -1,0 +1,136 @@
+"""A share that stops answering after a file's first bytes were read: the player's open of that
+file waits for it, but the window goes on meanwhile. Stop, another entry and the end of the
+player work at once; left alone, the open gives up after its limit and play goes on."""
+
+import os
+import signal
+import subprocess
+import tempfile
+
+from desk import (DesktopCase, Player, Recorder, current_title, key, main, make, note_hz, poll,
+                  settings, smf, sounding_tail)
+
+HANGFS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "hangfs.py")
+A, B = 440.0, 659.0
+NAMES = ("a.wav", "b.wav", "a.mid", "b.mid")
+
+
+def long_song(note):
+    """A held note with enough controller traffic behind it to make the file larger than what
+    the share answers for."""
+    events = [(0, bytes([0x90, note, 100]))] + [(0, bytes([0xB0, 7, 100]))] * 8000
+    return smf([events + [(96 * 8, bytes([0x80, note, 0]))]])
+
+
+class HungShare(DesktopCase):
+    def setUp(self):
+        super().setUp()
+        self.source = tempfile.mkdtemp(prefix="zypo-share-")
+        self.mount = tempfile.mkdtemp(prefix="zypo-mnt-")
+        self.fs = None
+
+    def tearDown(self):
+        # A read that waits for the share holds the player's end until the share answers or
+        # goes (as a process on a silent network share lingers): the share goes first.
+        for p in self.players:
+            if p.alive():
+                p.proc.send_signal(signal.SIGTERM)
+        self.end_share()
+        super().tearDown()
+        subprocess.run(["rm", "-rf", self.source])
+        os.rmdir(self.mount)
+        if os.path.exists(self.mount + ".waiting"):
+            os.unlink(self.mount + ".waiting")
+
+    def end_share(self):
+        if self.fs:
+            self.fs.kill()
+            self.fs.wait()
+            self.fs = None
+        subprocess.run(["fusermount3", "-u", "-z", self.mount], stderr=subprocess.DEVNULL)
+
+    def share(self, *hanging):
+        # fusepy is Debian's, for the system's own Python.
+        self.fs = subprocess.Popen(["/usr/bin/python3", HANGFS, self.source, self.mount, *hanging])
+        poll(lambda: os.path.ismount(self.mount), "the share to be mounted")
+
+    def wait_for_the_share(self):
+        poll(lambda: os.path.exists(self.mount + ".waiting"), "the player's read to wait for the share")
+
+    def start_on_share(self):
+        p = Player(self.mount)
+        self.players.append(p)
+        return p
+
+    def test_stop_and_another_entry_work_while_a_wav_waits_for_its_share(self):
+        make("tone", os.path.join(self.source, "a.wav"), int(A), 3000)
+        make("tone", os.path.join(self.source, "b.wav"), int(B), 3000)
+        self.share("a.wav")
+        p = self.start_on_share()
+        p.choose_entry(0)
+        p.press("play")
+        self.wait_for_the_share()
+        p.press("stop")
+        rec = Recorder()
+        try:
+            p.choose_entry(1)
+            p.press("play")
+            poll(lambda: sounding_tail(rec.samples(), 0.5, B), "b.wav sounding")
+        finally:
+            rec.stop()
+        self.assertEqual(current_title(NAMES), "b.wav")
+        self.assertEqual(p.boxes(), [])
+        self.assertTrue(p.alive(), p.output())
+
+    def test_another_entry_works_while_a_song_waits_for_its_share(self):
+        with open(os.path.join(self.source, "a.mid"), "wb") as f:
+            f.write(long_song(69))
+        with open(os.path.join(self.source, "b.mid"), "wb") as f:
+            f.write(long_song(76))
+        self.share("a.mid")
+        p = self.start_on_share()
+        p.choose_entry(0)
+        p.press("play")
+        self.wait_for_the_share()
+        rec = Recorder()
+        try:
+            key("Down")  # the list has the focus since a.mid was clicked
+            p.press("play")
+            poll(lambda: sounding_tail(rec.samples(), 0.5, note_hz(76)), "b.mid sounding")
+        finally:
+            rec.stop()
+        self.assertEqual(p.boxes(), [])
+
+    def test_the_player_ends_on_sigterm_while_an_open_waits_and_keeps_its_settings(self):
+        make("tone", os.path.join(self.source, "a.wav"), int(A), 3000)
+        self.share("a.wav")
+        p = self.start_on_share()
+        p.menu("alt+s", "p", "p")  # 単再生
+        p.choose_entry(0)
+        p.press("play")
+        self.wait_for_the_share()
+        p.proc.send_signal(signal.SIGTERM)
+        # Its windows go and its settings are written while the share is still silent.
+        poll(lambda: not p.windows(), "the player's windows to close")
+        poll(lambda: settings().get("Data", {}).get("Play_Mode") == " 2", "the settings to be written")
+        self.end_share()
+        self.assertEqual(p.wait_exit(), 0, p.output())
+
+    def test_left_alone_the_open_gives_up_and_play_goes_on(self):
+        make("tone", os.path.join(self.source, "a.wav"), int(A), 3000)
+        make("tone", os.path.join(self.source, "b.wav"), int(B), 3000)
+        self.share("a.wav")
+        p = self.start_on_share()
+        p.menu("alt+s", "e", "b")  # メッセージを出さない
+        rec = Recorder()
+        try:
+            p.choose_entry(0)
+            p.press("play")
+            poll(lambda: sounding_tail(rec.samples(), 0.5, B), "b.wav after a.wav's open gave up")
+        finally:
+            rec.stop()
+        self.assertTrue(p.alive(), p.output())
+
+
+if __name__ == "__main__":
+    main()
