@@ -14,7 +14,14 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
 #include <mpv/client.h>
+#include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -29,45 +36,102 @@ constexpr int OpenTimeoutMs = DiskAnswerLimitMs;
 constexpr int QuickLoadMs = 250;
 // How long a playing item's position may stand before its output is taken for hung.
 constexpr int StallLimitS = 3;
+// How long the exit waits for the players closed last to end.
+constexpr int ExitEndLimitMs = 3000;
+// How often windows of ended players are looked for, to be taken down.
+constexpr int CarrierSweepMs = 100;
 
 void setOption(mpv_handle* h, const char* name, const QString& value) {
     mpv_set_option_string(h, name, value.toUtf8().constData());
 }
 
-/// Closed players that have not been destroyed yet, with the windows their pictures were in.
-struct Retired {
-    mpv_handle* mpv;
-    QPointer<QWindow> carrier;
+/// Players being ended on threads of their own. Ending a player waits for its threads, and a
+/// reader that waits for a disk that has stopped answering may never come back: the window must
+/// not wait with it. The player's output window lives inside its carrier, so a carrier goes
+/// (on the UI thread) only once its player has ended.
+struct Ends {
+    std::mutex mutex;
+    std::condition_variable done;
+    int running = 0;
 };
-std::vector<Retired>& retired() {
-    static std::vector<Retired> list;
-    return list;
+
+Ends& ends();
+
+void awaitEnds() {
+    // At exit: the players closed last end (their streams closed, their outputs shut down)
+    // before the process does; one stuck in its disk is left to the exit.
+    Ends& e = ends();
+    std::unique_lock lock(e.mutex);
+    e.done.wait_for(lock, std::chrono::milliseconds(ExitEndLimitMs), [&e] { return e.running == 0; });
 }
 
-void destroyRetired() {
-    auto list = std::move(retired());
-    retired().clear();
-    for (Retired& r : list) {
-        mpv_terminate_destroy(r.mpv); // first: its output window lives inside the carrier
-        delete r.carrier;
+Ends& ends() {
+    // Never destroyed: a player stuck in its disk still ends (or not) after the exit's wait.
+    static Ends* const made = [] {
+        std::atexit(awaitEnds);
+        return new Ends;
+    }();
+    return *made;
+}
+
+struct EndingCarrier {
+    std::shared_ptr<std::atomic<bool>> ended;
+    QPointer<QWindow> carrier;
+};
+std::vector<EndingCarrier>& endingCarriers() {
+    static std::vector<EndingCarrier> list;
+    return list;
+}
+bool sweepQueued = false;
+
+void sweepCarriers() {
+    sweepQueued = false;
+    auto& list = endingCarriers();
+    std::erase_if(list, [](EndingCarrier& c) {
+        if (!c.ended->load())
+            return false;
+        delete c.carrier;
+        return true;
+    });
+    if (!list.empty() && QCoreApplication::instance()) {
+        sweepQueued = true;
+        QTimer::singleShot(CarrierSweepMs, QCoreApplication::instance(), sweepCarriers);
     }
 }
 
-/// A closed player is destroyed from the event loop. Its end takes mpv a few milliseconds
-/// (outputs shut down, threads joined) that the close does not wait for: in continuous play the
-/// next item is opened at once, while the window this one drew into is already out of the way.
-void retire(mpv_handle* mpv, QWindow* carrier) {
+/// Ends a player without waiting for it. A closed player goes silent at once (the close
+/// stopped it); its end takes mpv a few milliseconds (outputs shut down, threads joined), or
+/// for ever when its reader is stuck in a silent disk.
+void endPlayer(mpv_handle* mpv, QWindow* carrier) {
     mpv_set_wakeup_callback(mpv, nullptr, nullptr);
     if (carrier) {
         // Out of the display window, which closes now, into a hidden top-level window.
         carrier->hide();
         carrier->setParent(nullptr);
     }
-    retired().push_back({mpv, carrier});
-    if (!QCoreApplication::instance())
-        destroyRetired(); // no event loop to come
-    else if (retired().size() == 1)
-        QTimer::singleShot(0, QCoreApplication::instance(), destroyRetired);
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    Ends& e = ends();
+    {
+        const std::lock_guard lock(e.mutex);
+        ++e.running;
+    }
+    const auto end = [mpv, ended, &e] {
+        mpv_terminate_destroy(mpv);
+        ended->store(true);
+        const std::lock_guard lock(e.mutex);
+        --e.running;
+        e.done.notify_all();
+    };
+    try {
+        std::thread(end).detach();
+    } catch (const std::system_error&) {
+        end(); // no thread to be had: ended here, as a last resort
+    }
+    if (!carrier)
+        return;
+    endingCarriers().push_back({ended, carrier});
+    if (!sweepQueued)
+        sweepCarriers();
 }
 } // namespace
 
@@ -80,7 +144,6 @@ MpvDevice::MpvDevice(MpvOutput output) : output_(std::move(output)) {
 
 MpvDevice::~MpvDevice() {
     close();
-    destroyRetired(); // nothing is left behind for an event loop that may not run again
 }
 
 int MpvDevice::errorNumber(int mpvError, const QString& hostPath) {
@@ -124,8 +187,7 @@ int MpvDevice::open(const QString& hostPath) {
         (err == mcierr::CannotLoadDriver || err == mcierr::CreateWindow || err == mcierr::Driver)) {
         // The picture cannot be shown here: the item opens without it, and a clip's start
         // reports why.
-        destroyPlayer();
-        delete carrier_;
+        abandonPlayer();
         displayError_ = err;
         err = load(-1, true);
     }
@@ -244,13 +306,20 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
             handle(ev);
     }
     if (!settled() && patient) {
+        // The device may be closed, even deleted, by what the window does meanwhile.
+        const QPointer<MpvDevice> alive(this);
+        const std::shared_ptr<DiskWait> wait = openWait_;
         const int left = OpenTimeoutMs - static_cast<int>(clock.elapsed());
-        openWait_.until(
-            [this, settled] {
+        wait->until(
+            [this, alive, settled] {
+                if (!alive)
+                    return false; // given up by its destructor
                 drainLoad();
                 return settled();
             },
             left);
+        if (!alive)
+            return mcierr::DeviceNotReady;
     }
     if (!settled()) {
         // Timed out or given up. mpv's reader may be stuck in the disk for good, and ending the
@@ -307,6 +376,7 @@ int MpvDevice::play() {
         return mcierr::Driver;
     playing_ = true;
     stalledSeconds_ = 0;
+    starvedSeconds_ = 0;
     stallTimer_.start();
     return 0;
 }
@@ -326,6 +396,8 @@ int MpvDevice::pause() {
 void MpvDevice::close() {
     const bool wasPlaying = playing_;
     playing_ = false;
+    ++closes_;
+    openWait_->abandon(); // a load under way (a player started afresh) is given up
     serverTimer_.stop();
     stallTimer_.stop();
     serverAway_ = false;
@@ -341,17 +413,7 @@ void MpvDevice::close() {
         const char* stop[] = {"stop", nullptr};
         mpv_command_async(mpv_, 0, stop);
     }
-    retire(mpv_, carrier_);
-    mpv_ = nullptr;
-    carrier_ = nullptr;
-}
-
-void MpvDevice::destroyPlayer() {
-    if (!mpv_)
-        return;
-    mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
-    mpv_terminate_destroy(mpv_);
-    mpv_ = nullptr;
+    abandonPlayer();
 }
 
 qint64 MpvDevice::position() const {
@@ -448,24 +510,42 @@ void MpvDevice::followOutput(const char* output) {
         int flag = 0;
         mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag);
         stalledSeconds_ = 0;
+        starvedSeconds_ = 0;
         stallTimer_.start();
     }
 }
 
 void MpvDevice::watchOutput() {
-    // A sound server that goes away while mpv hands it the last of an item, or while mpv sets
-    // its stream up, can leave mpv waiting on that stream for ever: the item stands, and mpv
-    // neither takes a new output nor lets go of the old one. Such a player is given up and the
-    // item goes on in a new one from where it stood (an item whose sound was all handed over
-    // has ended).
-    if (!mpv_ || !playing_ || serverAway_)
+    // Once a second, a playing item's position is looked at.
+    //
+    // It stands while mpv waits for the file's data: a disk or share that has gone silent under
+    // a playing item. A short wait is a slow disk; one as long as an open may wait fails the
+    // item, which is passed over like any item whose file cannot be read.
+    //
+    // It stands with the data there when the output hangs: a sound server that goes away while
+    // mpv hands it the last of an item, or while mpv sets its stream up, can leave mpv waiting
+    // on that stream for ever: the item stands, and mpv neither takes a new output nor lets go
+    // of the old one. Such a player is given up and the item goes on in a new one from where it
+    // stood (an item whose sound was all handed over has ended).
+    if (!mpv_ || !playing_ || serverAway_ || restarting_)
         return;
     double pos = -1;
     mpv_get_property(mpv_, "time-pos", MPV_FORMAT_DOUBLE, &pos);
-    int waitingForData = 0; // a slow disk or network is no hung output
-    mpv_get_property(mpv_, "paused-for-cache", MPV_FORMAT_FLAG, &waitingForData);
-    stalledSeconds_ = pos == lastPosition_ && !waitingForData ? stalledSeconds_ + 1 : 0;
+    const bool stands = pos == lastPosition_;
     lastPosition_ = pos;
+    if (stands && waitsForData()) {
+        stalledSeconds_ = 0;
+        if (++starvedSeconds_ * 1000 < DiskAnswerLimitMs)
+            return;
+        // Its reader may never come back: the player ends on a thread of its own.
+        playing_ = false;
+        stallTimer_.stop();
+        abandonPlayer();
+        Q_EMIT failed(mcierr::FileRead);
+        return;
+    }
+    starvedSeconds_ = 0;
+    stalledSeconds_ = stands ? stalledSeconds_ + 1 : 0;
     if (stalledSeconds_ < StallLimitS)
         return;
     stalledSeconds_ = 0;
@@ -477,45 +557,75 @@ void MpvDevice::watchOutput() {
         Q_EMIT finished();
         return;
     }
+    // The new player's load lets the window go on (its disk may be the one that went silent):
+    // the item may be paused, closed or deleted before it is back.
+    const QPointer<MpvDevice> alive(this);
+    const unsigned closes = closes_;
     const int err = restartPlayer(at);
+    if (!alive || closes_ != closes)
+        return;
     if (err != 0) {
         playing_ = false;
-        stallTimer_.stop();
         Q_EMIT failed(err);
         return;
     }
+    if (!playing_)
+        return; // paused meanwhile: the next play goes on from here
     if (serverAway_) {
         holdForServer();
     } else {
         int flag = 0;
         mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag);
+        stallTimer_.start();
     }
 }
 
-void MpvDevice::abandonPlayer() {
-    // Its end may wait for ever on the output that hung: it ends on a thread of its own, and
-    // its window (hidden) is left to it.
-    if (!mpv_)
-        return;
-    mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
-    if (carrier_) {
-        carrier_->hide();
-        carrier_->setParent(nullptr);
+bool MpvDevice::waitsForData() const {
+    int pausedForCache = 0;
+    mpv_get_property(mpv_, "paused-for-cache", MPV_FORMAT_FLAG, &pausedForCache);
+    if (pausedForCache)
+        return true;
+    // A local file has no cache to pause for: the demuxer tells that it has run dry while its
+    // reader is still out for more.
+    mpv_node state;
+    if (mpv_get_property(mpv_, "demuxer-cache-state", MPV_FORMAT_NODE, &state) < 0)
+        return false;
+    bool underrun = false;
+    if (state.format == MPV_FORMAT_NODE_MAP) {
+        const mpv_node_list* map = state.u.list;
+        for (int i = 0; i < map->num; ++i) {
+            if (qstrcmp(map->keys[i], "underrun") == 0 && map->values[i].format == MPV_FORMAT_FLAG)
+                underrun = map->values[i].u.flag != 0;
+        }
     }
-    std::thread([mpv = mpv_] { mpv_terminate_destroy(mpv); }).detach();
+    mpv_free_node_contents(&state);
+    return underrun;
+}
+
+void MpvDevice::abandonPlayer() {
+    if (!mpv_) {
+        delete carrier_;
+        return;
+    }
+    endPlayer(mpv_, carrier_);
     mpv_ = nullptr;
     carrier_ = nullptr;
 }
 
 int MpvDevice::restartPlayer(double seconds) {
+    stallTimer_.stop(); // not watched again until the new player plays
     abandonPlayer();
     serverAway_ = false; // the new player tells
     reloadingFile_ = false;
     const std::int64_t wid = video_ && drawsPictures() ? makeCarrier() : -1;
-    const int err = load(wid, false);
+    const QPointer<MpvDevice> alive(this);
+    restarting_ = true;
+    const int err = load(wid, true);
+    if (!alive)
+        return err;
+    restarting_ = false;
     if (err != 0) {
-        destroyPlayer();
-        delete carrier_;
+        abandonPlayer();
         return err;
     }
     const QByteArray at = QByteArray::number(seconds, 'f', 3);
@@ -526,7 +636,6 @@ int MpvDevice::restartPlayer(double seconds) {
         display_ = nullptr;
         setDisplay(window);
     }
-    stallTimer_.start();
     return 0;
 }
 

@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <cstdint>
+#include <memory>
 
 class QWindow;
 
@@ -39,7 +40,7 @@ public:
     explicit MpvDevice(MpvOutput output);
     ~MpvDevice() override;
     int open(const QString& hostPath) override;
-    void abandonOpen() override { openWait_.abandon(); }
+    void abandonOpen() override { openWait_->abandon(); }
     int play() override;
     int pause() override;
     void close() override;
@@ -64,7 +65,6 @@ private:
     /// `patient`: a load that takes long lets the window go on (and can be given up).
     int load(std::int64_t wid, bool patient);
     void drainLoad();
-    void destroyPlayer();
     bool drawsPictures() const;
     std::int64_t makeCarrier(); // the carrier's native window id
     void drain();
@@ -73,6 +73,8 @@ private:
     void holdForServer();
     void askForServer();
     void watchOutput();
+    bool waitsForData() const;
+    /// Ends the player without waiting for it (see endPlayer); its carrier goes with it.
     void abandonPlayer();
     int restartPlayer(double seconds);
     MpvOutput output_;
@@ -85,7 +87,10 @@ private:
     bool loaded_ = false;
     bool ready_ = false; // loaded and the first data decoded
     int loadError_ = 0;
-    DiskWait openWait_;
+    // Shared with a load under way, which outlives the device if the window deletes it.
+    std::shared_ptr<DiskWait> openWait_ = std::make_shared<DiskWait>();
+    unsigned closes_ = 0;
+    bool restarting_ = false;   // a player started afresh is loading
     int displayError_ = 0;      // the picture cannot be shown: a clip fails to start with this
     QPointer<QWindow> carrier_; // mpv's video output lives in it
     QPointer<QWidget> display_; // the window that holds the carrier, once set
@@ -98,6 +103,7 @@ private:
     QTimer stallTimer_; // a playing item's position is watched for an output that hangs
     double lastPosition_ = -1;
     int stalledSeconds_ = 0;
+    int starvedSeconds_ = 0;     // standing while the file's data is awaited
     bool reloadingFile_ = false; // loaded afresh for the server that came back
 };
 

@@ -1,10 +1,11 @@
 """A share that stops answering: a FUSE file system that shows a source folder, where reads of
-the files named on the command line answer for their first 16 KiB and then never (as a network
-share that goes silent after a file's header was read). Runs in the foreground until it is
-ended; its mount is then gone and any read still waiting fails. Once a read waits, the file
-MOUNTPOINT.waiting exists.
+the files named on the command line answer for their first 16 KiB (or --head BYTES) and then
+never (as a network share that goes silent after a file's header, or a part of it, was read).
+Runs in the foreground until it is ended; its mount is then gone and any read still waiting
+fails. Once a read waits, the file MOUNTPOINT.waiting exists and holds the number of reads that
+have waited so far.
 
-    hangfs.py SOURCE MOUNTPOINT NAME..."""
+    hangfs.py [--head BYTES] SOURCE MOUNTPOINT NAME..."""
 
 import errno
 import os
@@ -19,8 +20,11 @@ HEAD = 16384
 
 
 class HangFs(Operations):
-    def __init__(self, source, mountpoint, hanging):
+    def __init__(self, source, mountpoint, hanging, head=HEAD):
         self.source = source
+        self.head = head
+        self.waiting = 0
+        self.counting = threading.Lock()
         self.marker = mountpoint.rstrip("/") + ".waiting"
         self.hanging = set(hanging)
         self.never = threading.Event()
@@ -45,16 +49,25 @@ class HangFs(Operations):
         return 0
 
     def read(self, path, size, offset, fh):
-        if os.path.basename(path) in self.hanging and offset + size > HEAD:
-            if offset >= HEAD:
-                open(self.marker, "w").close()
+        if os.path.basename(path) in self.hanging and offset + size > self.head:
+            if offset >= self.head:
+                with self.counting:
+                    self.waiting += 1
+                    with open(self.marker + ".new", "w") as f:
+                        f.write(str(self.waiting))
+                    os.replace(self.marker + ".new", self.marker)
                 self.never.wait()  # the share has gone silent
-            size = HEAD - offset
+            size = self.head - offset
         with open(self._real(path), "rb") as f:
             f.seek(offset)
             return f.read(size)
 
 
 if __name__ == "__main__":
-    source, mountpoint, *hanging = sys.argv[1:]
-    FUSE(HangFs(source, mountpoint, hanging), mountpoint, foreground=True, nothreads=False, direct_io=True, ro=True)
+    args = sys.argv[1:]
+    head = HEAD
+    if args[0] == "--head":
+        head = int(args[1])
+        args = args[2:]
+    source, mountpoint, *hanging = args
+    FUSE(HangFs(source, mountpoint, hanging, head), mountpoint, foreground=True, nothreads=False, direct_io=True, ro=True)

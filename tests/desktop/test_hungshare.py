@@ -1,6 +1,7 @@
 """A share that stops answering after a file's first bytes were read: the player's open of that
 file waits for it, but the window goes on meanwhile. Stop, another entry and the end of the
-player work at once; left alone, the open gives up after its limit and play goes on."""
+player work at once; left alone, the open gives up after its limit and play goes on. The same
+holds for a share that goes silent while its file plays."""
 
 import os
 import signal
@@ -49,9 +50,10 @@ class HungShare(DesktopCase):
             self.fs = None
         subprocess.run(["fusermount3", "-u", "-z", self.mount], stderr=subprocess.DEVNULL)
 
-    def share(self, *hanging):
+    def share(self, *hanging, head=None):
         # fusepy is Debian's, for the system's own Python.
-        self.fs = subprocess.Popen(["/usr/bin/python3", HANGFS, self.source, self.mount, *hanging])
+        options = ["--head", str(head)] if head else []
+        self.fs = subprocess.Popen(["/usr/bin/python3", HANGFS, *options, self.source, self.mount, *hanging])
         poll(lambda: os.path.ismount(self.mount), "the share to be mounted")
 
     def wait_for_the_share(self):
@@ -129,6 +131,45 @@ class HungShare(DesktopCase):
             poll(lambda: sounding_tail(rec.samples(), 0.5, B), "b.wav after a.wav's open gave up")
         finally:
             rec.stop()
+        self.assertTrue(p.alive(), p.output())
+
+    def start_a_wav_whose_share_goes_silent_as_it_plays(self, rec):
+        # 10 s of tone, of which the share gives the first 3 s or so.
+        make("tone", os.path.join(self.source, "a.wav"), int(A), 10000)
+        make("tone", os.path.join(self.source, "b.wav"), int(B), 3000)
+        self.share("a.wav", head=256 * 1024)
+        p = self.start_on_share()
+        p.choose_entry(0)
+        p.press("play")
+        poll(lambda: sounding_tail(rec.samples(), 0.5, A), "a.wav sounding")
+        self.wait_for_the_share()
+        return p
+
+    def test_stop_and_another_entry_work_when_a_playing_wavs_share_goes_silent(self):
+        rec = Recorder()
+        try:
+            p = self.start_a_wav_whose_share_goes_silent_as_it_plays(rec)
+            p.press("stop")
+            p.choose_entry(1)
+            p.press("play")
+            poll(lambda: sounding_tail(rec.samples(), 0.5, B), "b.wav sounding")
+        finally:
+            rec.stop()
+        self.assertEqual(current_title(NAMES), "b.wav")
+        self.assertEqual(p.boxes(), [])
+        self.assertTrue(p.alive(), p.output())
+
+    def test_left_alone_an_item_whose_share_goes_silent_is_passed_over(self):
+        rec = Recorder()
+        try:
+            p = self.start_a_wav_whose_share_goes_silent_as_it_plays(rec)
+            p.menu("alt+s", "e", "b")  # メッセージを出さない
+            # The item waits for its data as long as an open would, then play goes on.
+            poll(lambda: sounding_tail(rec.samples(), 0.5, B), "b.wav after a.wav's share went silent",
+                 limit=30)
+        finally:
+            rec.stop()
+        self.assertEqual(current_title(NAMES), "b.wav")
         self.assertTrue(p.alive(), p.output())
 
 
