@@ -15,7 +15,6 @@
 #include <clocale>
 #include <csignal>
 #include <cstdlib>
-#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -27,10 +26,6 @@ void onTerminate(int) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Every media item runs engine threads of its own; with the allocator's default of an arena
-    // per thread the freed memory of thousands of items stays scattered and resident memory
-    // creeps up over hours. Two arenas keep it flat.
-    mallopt(M_ARENA_MAX, 2);
     zypo::choosePlatform();
     QApplication app(argc, argv);
     // The media engines need the C convention for numbers, also under a Japanese locale.

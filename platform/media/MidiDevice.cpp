@@ -3,14 +3,20 @@
 #include "platform/HostPath.h"
 #include "platform/MediaErrors.h"
 #include "platform/media/AlsaPort.h"
+#include "platform/media/SoundFontFile.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <array>
+#include <chrono>
 #include <cmath>
 #include <fluidsynth.h>
+#include <malloc.h>
 #include <memory>
 #include <pulse/simple.h>
+#include <set>
 
 namespace zypo {
 
@@ -23,7 +29,11 @@ constexpr float LimitCeiling = 0.891f;
 constexpr float LimitReleasePerBlock = 0.0145f;
 } // namespace
 
-MidiEngine::MidiEngine(MidiOutput output) : output_(std::move(output)) {}
+MidiEngine::MidiEngine(MidiOutput output) : output_(std::move(output)) {
+    unloadTimer_.setSingleShot(true);
+    unloadTimer_.setInterval(output_.soundFontIdleMs);
+    QObject::connect(&unloadTimer_, &QTimer::timeout, [this] { unloadUnused(); });
+}
 
 MidiEngine::~MidiEngine() {
     if (loading_.valid())
@@ -32,6 +42,8 @@ MidiEngine::~MidiEngine() {
         const std::lock_guard lock(outputMutex_);
         quit_ = true;
     }
+    if (unloading_.valid())
+        unloading_.wait();
     wake_.notify_all();
     if (outputThread_.joinable())
         outputThread_.join();
@@ -115,46 +127,243 @@ int MidiEngine::ensureSynth() {
         portLost_ = false;
         return 0;
     }
+    const std::lock_guard lock(loadMutex_);
     if (loading_.valid())
-        loadError_ = loading_.get(); // the load begun by preload() has finished by now
-    if (loadError_ >= 0)
-        return loadError_;
-    return loadError_ = loadSynth();
+        loading_.get(); // the synthesiser made by preload() (an output that failed is tried at start)
+    if (!synth_) {
+        if (const int err = makeSynth())
+            return err;
+    }
+    return ensureSoundFont();
 }
 
 void MidiEngine::preload() {
-    if (!output_.alsaPort.isEmpty() || loadError_ >= 0 || loading_.valid())
+    if (!output_.alsaPort.isEmpty() || synth_ || loading_.valid())
         return;
-    // A large SoundFont takes a moment to load: begun at start, off the UI thread, the first
-    // MIDI item does not wait for it.
-    // The sound output is opened then too: a fresh stream's first writes are slow to be
-    // taken, and the first song should not wait for them.
+    // The first song should not wait for the synthesiser to be made, nor for the sound output:
+    // a fresh stream's first writes are slow to be taken. Both are begun at start, off the UI
+    // thread.
     loading_ = std::async(std::launch::async, [this] {
-        if (const int err = loadSynth())
+        if (const int err = makeSynth())
             return err;
         ensureOutput(); // an output that cannot start is tried again, and reported, at a start
         return 0;
     });
 }
 
-int MidiEngine::loadSynth() {
+int MidiEngine::makeSynth() {
+    fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
     fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
     fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
     fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
-    if (output_.soundFont.isEmpty() || !QFileInfo(output_.soundFont).isReadable())
-        return mcierr::SeqNoMidiPresent;
     settings_ = new_fluid_settings();
     fluid_settings_setnum(settings_, "synth.sample-rate", rate_);
     fluid_settings_setint(settings_, "synth.cpu-cores", 1);
     fluid_settings_setnum(settings_, "synth.gain", SynthGain);
     // Two ports of 16 channels, as a 32-part module has; a file on one port uses the first 16.
     fluid_settings_setint(settings_, "synth.midi-channels", MidiModules::Channels);
+    // A General MIDI SoundFont is 6 to 150 MB of samples, of which a song uses a few presets:
+    // only the preset table is read at load, and a preset's samples when a song will use it.
+    fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
     synth_ = new_fluid_synth(settings_);
-    if (!synth_ || fluid_synth_sfload(synth_, output_.soundFont.toLocal8Bit().constData(), 1) == FLUID_FAILED)
+    if (!synth_)
         return mcierr::SeqNoMidiPresent;
+    if (fluid_sfloader_t* loader = soundfont::makeHeldFileLoader(settings_))
+        fluid_synth_add_sfloader(synth_, loader);
     moduleControl_ = std::make_unique<FluidModuleControl>(synth_);
     moduleControl_->secondPortDrums();
     return 0;
+}
+
+int MidiEngine::ensureSoundFont() {
+    if (fontId_ >= 0 && !soundfont::changedSinceLoad(output_.soundFont))
+        return 0;
+    if (fontId_ >= 0) {
+        // Written over in place while we ran: the presets read at load no longer describe the
+        // file. It is loaded afresh (the samples in use play on until their notes end).
+        fluid_synth_sfunload(synth_, fontId_, 1);
+        fontId_ = -1;
+        fontError_ = -1;
+        fontPresets_.clear();
+        soundfont::release(output_.soundFont);
+    }
+    // A SoundFont that failed is tried again once its file has changed (installed, or written
+    // whole at last); until then each song reports it at once.
+    const QFileInfo file(output_.soundFont);
+    const QString stamp =
+        file.exists() ? QStringLiteral("%1 %2").arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch())
+                      : QString();
+    if (fontError_ >= 0 && stamp == failedStamp_)
+        return fontError_;
+    fontError_ = mcierr::SeqNoMidiPresent;
+    failedStamp_ = stamp;
+    if (output_.soundFont.isEmpty() || !file.isReadable())
+        return fontError_;
+    const int id = fluid_synth_sfload(synth_, output_.soundFont.toLocal8Bit().constData(), 1);
+    if (id == FLUID_FAILED) {
+        soundfont::release(output_.soundFont);
+        return fontError_;
+    }
+    fontId_ = id;
+    if (fluid_sfont_t* font = fluid_synth_get_sfont_by_id(synth_, id)) {
+        fluid_sfont_iteration_start(font);
+        while (fluid_preset_t* preset = fluid_sfont_iteration_next(font))
+            fontPresets_.emplace_back(fluid_preset_get_banknum(preset), fluid_preset_get_num(preset));
+    }
+    // Reading the table leaves as much again in freed blocks between the ones it keeps.
+    malloc_trim(0);
+    return fontError_ = 0;
+}
+
+namespace {
+/// The programs a song may select: on melodic channels (any bank but the drum kits') and on
+/// drum channels (a drum kit), as sent and as its module standard maps them.
+struct SongPrograms {
+    std::set<int> melodic{0}; // every channel's program at power-on
+    std::set<int> kits{0};    // the standard kit, which a kit that is not there falls back to
+    bool wants(int bank, int program) const {
+        return bank == MidiModules::DrumBank ? kits.count(program) != 0 : melodic.count(program) != 0;
+    }
+};
+
+/// Follows a song's module messages without a synthesiser: a channel made a drum channel keeps
+/// its program, which then selects a kit.
+class ProgramFollower : public ModuleControl {
+public:
+    explicit ProgramFollower(SongPrograms& programs) : programs_(programs) {}
+    void resetAll() override { program.fill(0); }
+    void restoreChannels() override { program.fill(0); }
+    void setDrum(int channel, bool drum) override {
+        if (drum)
+            programs_.kits.insert(program[static_cast<size_t>(channel & 31)]);
+    }
+    void selectBank(int, int) override {}
+    void setMasterVolume(double) override {}
+    std::array<int, MidiModules::Channels> program{};
+
+private:
+    SongPrograms& programs_;
+};
+
+SongPrograms programsOf(const SmfSong& song) {
+    SongPrograms programs;
+    ProgramFollower follower(programs);
+    MidiModules modules;
+    for (const MidiEvent& e : song.events) {
+        const int ch = (e.port ? 16 : 0) | (e.status & 0x0f);
+        switch (e.status & 0xf0) {
+        case 0xB0:
+            modules.controlChange(ch, e.data1, e.data2, follower);
+            break;
+        case 0xC0: {
+            const int mapped = modules.programChange(ch, e.data1, follower);
+            follower.program[static_cast<size_t>(ch)] = mapped;
+            programs.melodic.insert({e.data1, mapped});
+            if (modules.isDrum(ch))
+                programs.kits.insert({e.data1, mapped});
+            break;
+        }
+        case 0xF0: {
+            QByteArray body = e.sysex;
+            if (body.endsWith('\xF7'))
+                body.chop(1);
+            if (!body.isEmpty())
+                modules.sysex(body, follower);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return programs;
+}
+} // namespace
+
+class MidiEngine::PresetHold {
+public:
+    PresetHold(MidiEngine* engine, int font) : engine_(engine), font_(font) {}
+    ~PresetHold() { engine_->unpin(presets_, font_); }
+    std::vector<std::pair<int, int>> presets_;
+
+private:
+    MidiEngine* engine_;
+    int font_;
+};
+
+std::shared_ptr<MidiEngine::PresetHold> MidiEngine::holdPresets(const SmfSong& song) {
+    if (alsa_ || !synth_)
+        return nullptr;
+    int font = -1;
+    std::vector<std::pair<int, int>> wanted;
+    {
+        const std::lock_guard lock(loadMutex_);
+        if (ensureSoundFont() != 0)
+            return nullptr;
+        ++songsHeld_; // the SoundFont stays while the hold lives
+        font = fontId_;
+        const SongPrograms programs = programsOf(song);
+        for (const auto& preset : fontPresets_)
+            if (programs.wants(preset.first, preset.second))
+                wanted.push_back(preset);
+    }
+    auto hold = std::make_shared<PresetHold>(this, font);
+    for (const auto& [bank, program] : wanted) {
+        // One preset at a time: each load holds the synthesiser (and its rendering) only for
+        // that preset's samples.
+        const std::lock_guard lock(pinMutex_);
+        if (pins_[{font, bank, program}]++ == 0)
+            fluid_synth_pin_preset(synth_, font, bank, program);
+        hold->presets_.emplace_back(bank, program);
+    }
+    return hold;
+}
+
+void MidiEngine::unpin(const std::vector<std::pair<int, int>>& presets, int font) {
+    {
+        const std::lock_guard lock(pinMutex_);
+        for (const auto& [bank, program] : presets) {
+            const auto it = pins_.find({font, bank, program});
+            if (it == pins_.end() || --it->second > 0)
+                continue;
+            pins_.erase(it);
+            // Its samples go once no channel has the preset selected either.
+            fluid_synth_unpin_preset(synth_, font, bank, program);
+        }
+    }
+    const std::lock_guard lock(loadMutex_);
+    if (--songsHeld_ > 0)
+        return;
+    // No song is open: the SoundFont's table and the samples still selected go a little later
+    // (a run of WAV and AVI items does not carry them; songs that follow each other keep them).
+    // Asked from any thread, timed on the engine's own.
+    QMetaObject::invokeMethod(&unloadTimer_, qOverload<>(&QTimer::start), Qt::QueuedConnection);
+}
+
+bool MidiEngine::soundFontLoaded() const {
+    const std::lock_guard lock(loadMutex_);
+    return fontId_ >= 0;
+}
+
+void MidiEngine::unloadUnused() {
+    std::future<void> previous; // let go of outside the lock: it may still wait for it
+    const std::lock_guard lock(loadMutex_);
+    if (songsHeld_ > 0 || fontId_ < 0)
+        return;
+    previous = std::move(unloading_);
+    // Freeing tens of megabytes takes a moment: off the UI thread.
+    unloading_ = std::async(std::launch::async, [this] {
+        const std::lock_guard unloadLock(loadMutex_);
+        if (songsHeld_ > 0 || fontId_ < 0)
+            return;
+        fluid_synth_all_sounds_off(synth_, -1); // a tail that still rings would hold its samples
+        fluid_synth_sfunload(synth_, fontId_, 1);
+        fontId_ = -1;
+        fontError_ = -1;
+        fontPresets_.clear();
+        soundfont::release(output_.soundFont);
+        // Tens of megabytes in small blocks: given back to the system, not kept for later.
+        malloc_trim(0);
+    });
 }
 
 int MidiEngine::start(MidiDevice* device, const SmfSong* song, bool carriesOn) {
@@ -442,21 +651,26 @@ MidiDevice::~MidiDevice() {
 }
 
 int MidiDevice::open(const QString& hostPath) {
-    // The song is read off the UI thread: a share that stops answering leaves the window going.
+    // The song is read off the UI thread: a share that stops answering leaves the window going,
+    // and Stop or another entry give the open up.
     struct Read {
         HostFacts facts;
         bool opened = false;
-        QByteArray bytes;
+        SmfError parsed = SmfError::None;
+        SmfSong song;
+        int synthError = 0;
+        std::shared_ptr<MidiEngine::PresetHold> presets;
+        std::atomic<bool> abandoned{false};
     };
     auto read = std::make_shared<Read>();
     const auto answer = openWait_.ask(
         [read, hostPath] {
             read->facts = hostFacts(hostPath);
             QFile f;
-            if (read->facts.file && openHostFile(hostPath, f)) {
-                read->opened = true;
-                read->bytes = f.readAll();
-            }
+            if (!read->facts.file || !openHostFile(hostPath, f))
+                return;
+            read->opened = true;
+            read->parsed = parseSmf(f.readAll(), read->song);
         },
         DiskAnswerLimitMs);
     if (answer != DiskWait::Answered)
@@ -467,7 +681,7 @@ int MidiDevice::open(const QString& hostPath) {
         return mcierr::InvalidFile; // a FIFO or a device node: never waited on
     if (!read->opened)
         return mcierr::FileRead;
-    switch (parseSmf(read->bytes, song_)) {
+    switch (read->parsed) {
     case SmfError::None:
         break;
     case SmfError::Unsupported:
@@ -475,8 +689,26 @@ int MidiDevice::open(const QString& hostPath) {
     default:
         return mcierr::InvalidFile;
     }
-    if (const int err = engine_->ensureSynth())
-        return err;
+    // The SoundFont's table and the song's samples, read from the SoundFont's own disk. The
+    // user's clicks wait meanwhile (a Play pressed at once then finds the item open).
+    MidiEngine* engine = engine_; // kept for the run
+    const auto loaded = openWait_.askWithoutInput(
+        [read, engine] {
+            if (read->abandoned)
+                return;
+            read->synthError = engine->ensureSynth();
+            if (read->synthError == 0 && !read->abandoned)
+                read->presets = engine->holdPresets(read->song);
+        },
+        DiskAnswerLimitMs);
+    if (loaded != DiskWait::Answered) {
+        read->abandoned = true; // an answer that comes late holds nothing
+        return mcierr::DeviceNotReady;
+    }
+    if (read->synthError != 0)
+        return read->synthError;
+    song_ = std::move(read->song);
+    presets_ = std::move(read->presets);
     open_ = true;
     return 0;
 }
@@ -497,6 +729,7 @@ void MidiDevice::close() {
         return;
     open_ = false;
     engine_->stop(this);
+    presets_.reset();
 }
 
 bool MidiDevice::isPlaying() const {

@@ -19,13 +19,17 @@
 #include "platform/media/SoundServer.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <future>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 typedef struct _fluid_hashtable_t fluid_settings_t;
 typedef struct _fluid_synth_t fluid_synth_t;
@@ -52,6 +56,9 @@ struct MidiOutput {
     /// How long a song waits for a sound server that has gone away (or is not up yet) before
     /// it fails; meanwhile its clock stands, and it goes on where it was once the server is back.
     int serverWaitMs = SoundServerWaitMs;
+    /// How long the SoundFont stays loaded after the last song closed: the next song is usually
+    /// opened before that, and the last notes have rung out.
+    int soundFontIdleMs = 5000;
     /// Makes the external port's connection (empty: the ALSA sequencer's).
     std::function<std::unique_ptr<SequencerPort>()> makePort = {};
 };
@@ -61,10 +68,18 @@ class MidiEngine {
 public:
     explicit MidiEngine(MidiOutput output);
     ~MidiEngine();
-    /// Loads the SoundFont on first use; 0 or an error number.
+    /// Makes the synthesiser and reads the SoundFont's preset table on first use (and again
+    /// when the file was written over in place); 0 or an error number. Safe on any thread.
     int ensureSynth();
-    /// Begins loading the SoundFont in the background.
+    /// Makes the synthesiser and opens the sound output in the background; the SoundFont waits
+    /// for the first song (a run of WAV and AVI items never loads it).
     void preload();
+    class PresetHold;
+    /// Loads the samples of every preset the song may select (any bank of each program it
+    /// selects, and the power-on programs), so that no program change loads samples while the
+    /// sound is rendered. They stay loaded while the hold lives. Safe on any thread; after
+    /// ensureSynth.
+    std::shared_ptr<PresetHold> holdPresets(const SmfSong& song);
     /// Starts (or resumes) a song; 0 or an error number (no audio output). A song starts from
     /// the synthesiser's power-on state unless it carries on from the song before it.
     int start(MidiDevice* device, const SmfSong* song, bool carriesOn = false);
@@ -84,12 +99,17 @@ public:
     /// Renders one note on a channel of the built-in synthesiser, as it is set up now, and
     /// returns the sound (left channel); for comparing what two channels play.
     std::vector<float> renderNote(int channel, int note, int velocity, int frames);
+    /// The SoundFont's preset table is loaded (a song is open, or one closed a moment ago).
+    bool soundFontLoaded() const;
     /// The output sleeps: nothing plays and nothing is left to send.
     bool outputIdle() const;
 
 private:
     int ensureOutput();
-    int loadSynth();
+    int makeSynth();
+    int ensureSoundFont();
+    void unpin(const std::vector<std::pair<int, int>>& presets, int font);
+    void unloadUnused();
     void silence();
     void release();
     void nullLoop();
@@ -114,8 +134,17 @@ private:
     fluid_audio_driver_t* driver_ = nullptr;
     std::unique_ptr<SequencerPort> alsa_;
     std::atomic<bool> portLost_{false};
-    int loadError_ = -1; // -1: not tried yet
+    mutable std::mutex loadMutex_; // the synthesiser's making and the SoundFont's (re)loading
     std::future<int> loading_;
+    int fontId_ = -1;
+    int fontError_ = -1;                           // -1: not tried yet
+    QString failedStamp_;                          // the size and time of the SoundFont that failed to load
+    std::vector<std::pair<int, int>> fontPresets_; // (bank, program) of every preset
+    int songsHeld_ = 0;                            // preset holds alive: the SoundFont stays loaded
+    std::future<void> unloading_;
+    QTimer unloadTimer_;
+    std::mutex pinMutex_;
+    std::map<std::tuple<int, int, int>, int> pins_; // (font, bank, program): songs holding it
     double rate_ = 44100.0;
     MidiModules modules_; // GM/GS/XG state, kept across items like the synthesiser's own
     std::unique_ptr<FluidModuleControl> moduleControl_;
@@ -167,6 +196,7 @@ public:
 private:
     MidiEngine* engine_;
     SmfSong song_;
+    std::shared_ptr<MidiEngine::PresetHold> presets_;
     bool open_ = false;
     DiskWait openWait_;
     bool carriesOn_ = false;
