@@ -24,11 +24,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <mpv/client.h>
 #include <sys/resource.h>
+#include <thread>
+#include <vector>
 
 using namespace zypo;
 
@@ -114,6 +118,7 @@ int makeInputs(const QString& dir) {
               save(dir + QStringLiteral("/open/a.avi"), demo::aviPattern(160, 120, 20)) &&
               save(dir + QStringLiteral("/open/b.avi"), demo::aviPattern(160, 120, 20)) &&
               save(dir + QStringLiteral("/dense.mid"), demo::denseMidi(20)) &&
+              save(dir + QStringLiteral("/dense-other.mid"), demo::denseMidi(20, 3)) &&
               save(dir + QStringLiteral("/long.avi"), demo::aviPattern(320, 240, 100));
     // Short items for the gaps: each sounds from its first to its last moment.
     for (int i = 0; i < 20 && ok; ++i) {
@@ -217,6 +222,8 @@ int openLatency(const QString& dir, const QString& kind, int reps) {
             return 2;
         if (r >= 2) // after a warm-up
             print(name.constData(), ms, "ms");
+        else if (r == 0) // the first of the run (for a song: the SoundFont's table and samples)
+            print(("open-first-" + kind).toLatin1().constData(), ms, "ms");
     }
     return 0;
 }
@@ -331,6 +338,53 @@ int cpuMidi(const QString& file) {
     loop.exec();
     print("cpu-midi", (cpuSeconds() - before) / (device.length() / 1000.0), "cpu-s/s");
     print("peak-rss-midi", peakRssKb() / 1024.0, "MiB");
+    return 0;
+}
+
+int standbyLoad(const QString& playing, const QString& standby) {
+    // A song plays (rendered as the audio side renders it, in real time) while the next one is
+    // opened as the standby: how long the synthesiser is held from rendering while the
+    // standby's samples are loaded.
+    MidiOutput out;
+    out.soundFont = QStringLiteral("/usr/share/sounds/sf2/FluidR3_GM.sf2");
+    out.callerRenders = true;
+    MidiEngine engine(out);
+    MidiDevice current(&engine);
+    if (current.open(playing) != 0 || current.play() != 0)
+        return 1;
+    std::atomic<bool> opening{false}, done{false};
+    std::vector<double> quiet, during;
+    std::thread audio([&] {
+        std::vector<float> l(256), r(256);
+        const auto period = std::chrono::microseconds(static_cast<long>(256 * 1e6 / engine.sampleRate()));
+        auto next = std::chrono::steady_clock::now();
+        while (!done) {
+            QElapsedTimer t;
+            t.start();
+            engine.render(256, l.data(), r.data());
+            (opening ? during : quiet).push_back(t.nsecsElapsed() / 1e6);
+            next += period;
+            std::this_thread::sleep_until(next);
+        }
+    });
+    waitMs(500);
+    MidiDevice next(&engine);
+    opening = true;
+    QElapsedTimer t;
+    t.start();
+    const int err = next.open(standby);
+    const double openMs = t.nsecsElapsed() / 1e6;
+    opening = false;
+    waitMs(200);
+    done = true;
+    audio.join();
+    if (err != 0 || quiet.empty())
+        return 2;
+    std::sort(quiet.begin(), quiet.end());
+    print("standby-open-ms", openMs, "ms");
+    print("render-block-median", quiet[quiet.size() / 2], "ms");
+    print("render-block-max-during-standby-open",
+          during.empty() ? 0.0 : *std::max_element(during.begin(), during.end()), "ms");
     return 0;
 }
 
@@ -456,6 +510,8 @@ int main(int argc, char** argv) {
         return doneTiming(args.value(1), args.value(2).toInt());
     if (mode == QLatin1String("cpu-midi"))
         return cpuMidi(args.value(1));
+    if (mode == QLatin1String("standby-load"))
+        return standbyLoad(args.value(1), args.value(2));
     if (mode == QLatin1String("cpu-avi"))
         return cpuAvi(args.value(1));
     if (mode == QLatin1String("browse"))

@@ -245,12 +245,12 @@ QByteArray smfFile(const QList<QByteArray>& tracks, int division) {
 }
 } // namespace
 
-QByteArray denseMidi(int seconds) {
+QByteArray denseMidi(int seconds, int programOffset) {
     // 500 ticks a second at the default tempo with 250 ticks a quarter note.
     QByteArray t;
     for (int ch = 0; ch < 16; ++ch) {
         putVar(t, 0);
-        t.append(char(0xC0 | ch)).append(char((ch * 8) % 128));
+        t.append(char(0xC0 | ch)).append(char((ch * 8 + programOffset) % 128));
     }
     const int steps = seconds * 8; // eighth notes
     for (int s = 0; s < steps; ++s) {

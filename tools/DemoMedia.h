@@ -11,8 +11,9 @@ QByteArray wavTones(int seconds = 3);
 /// steady PCM sound track.
 QByteArray aviPattern(int width = 160, int height = 120, int frames = 20, double toneHz = 0);
 
-/// A dense 16-channel piece (chords on every channel, drums on 10), for load measurements.
-QByteArray denseMidi(int seconds);
+/// A dense 16-channel piece (chords on every channel, drums on 10), for load measurements; its
+/// programs are 0, 8, 16 ... on channels 1 to 16, each moved up by `programOffset`.
+QByteArray denseMidi(int seconds, int programOffset = 0);
 /// One organ note held for `ms` milliseconds: a MIDI item that sounds from its first to its last
 /// moment, so a gap between two items shows as silence.
 QByteArray heldNoteMidi(int note, int ms);
