@@ -20,6 +20,8 @@ packages=(
   fuse3 python3-fusepy
   # benchmarks: the tools a user would pick instead, as baselines; python3 for the figures
   fluidsynth mpv python3
+  # bench/desktop: WAVs and AVIs of the formats old collections hold
+  ffmpeg
   # the desktop files, the Debian package, the media keys (a session bus for the tests), MIDI out
   desktop-file-utils libxml2-utils shared-mime-info dpkg-dev dbus libasound2-dev playerctl
 )
