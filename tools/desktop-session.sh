@@ -120,8 +120,11 @@ case "$sound" in
     pids+=($!)
     export ZYPO_DESKTOP_PULSE_PID=$!
     wait_for 20 pactl info || { cat "$session/pulse.log" >&2; fail "pipewire-pulse did not start"; }
-    pactl load-module module-null-sink sink_name=zypo_null sink_properties=device.description=zypo_null >/dev/null
-    pactl set-default-sink zypo_null
+    # Its PulseAudio server answers before the session manager has given PipeWire the factory
+    # that makes a sink: until then a sink is "not supported".
+    wait_for 20 pactl load-module module-null-sink sink_name=zypo_null sink_properties=device.description=zypo_null ||
+      { cat "$session/wireplumber.log" >&2; fail "pipewire-pulse made no null sink"; }
+    wait_for 20 pactl set-default-sink zypo_null || fail "the null sink is not the default"
     ;;
   *) fail "unknown sound server $sound" ;;
 esac
