@@ -181,11 +181,7 @@ int MidiEngine::ensureSoundFont() {
     if (fontId_ >= 0) {
         // Written over in place while we ran: the presets read at load no longer describe the
         // file. It is loaded afresh (the samples in use play on until their notes end).
-        fluid_synth_sfunload(synth_, fontId_, 1);
-        fontId_ = -1;
-        fontError_ = -1;
-        fontPresets_.clear();
-        soundfont::release(output_.soundFont);
+        dropSoundFont();
     }
     // A SoundFont that failed is tried again once its file has changed (installed, or written
     // whole at last); until then each song reports it at once.
@@ -216,6 +212,19 @@ int MidiEngine::ensureSoundFont() {
 }
 
 namespace {
+/// The synthesiser's channel of a channel message: the second port's go to the second 16.
+int channelOf(const MidiEvent& e) {
+    return (e.port ? 16 : 0) | (e.status & 0x0f);
+}
+
+/// A SysEx event's bytes after F0, without the F7 that ends it.
+QByteArray sysexBody(const MidiEvent& e) {
+    QByteArray body = e.sysex;
+    if (body.endsWith('\xF7'))
+        body.chop(1);
+    return body;
+}
+
 /// The programs a song may select: on melodic channels (any bank but the drum kits') and on
 /// drum channels (a drum kit), as sent and as its module standard maps them.
 struct SongPrograms {
@@ -250,7 +259,7 @@ SongPrograms programsOf(const SmfSong& song) {
     ProgramFollower follower(programs);
     MidiModules modules;
     for (const MidiEvent& e : song.events) {
-        const int ch = (e.port ? 16 : 0) | (e.status & 0x0f);
+        const int ch = channelOf(e);
         switch (e.status & 0xf0) {
         case 0xB0:
             modules.controlChange(ch, e.data1, e.data2, follower);
@@ -264,9 +273,7 @@ SongPrograms programsOf(const SmfSong& song) {
             break;
         }
         case 0xF0: {
-            QByteArray body = e.sysex;
-            if (body.endsWith('\xF7'))
-                body.chop(1);
+            const QByteArray body = sysexBody(e);
             if (!body.isEmpty())
                 modules.sysex(body, follower);
             break;
@@ -339,6 +346,14 @@ void MidiEngine::unpin(const std::vector<std::pair<int, int>>& presets, int font
     QMetaObject::invokeMethod(&unloadTimer_, qOverload<>(&QTimer::start), Qt::QueuedConnection);
 }
 
+void MidiEngine::dropSoundFont() {
+    fluid_synth_sfunload(synth_, fontId_, 1);
+    fontId_ = -1;
+    fontError_ = -1;
+    fontPresets_.clear();
+    soundfont::release(output_.soundFont); // the next load reads the file as it is then
+}
+
 bool MidiEngine::soundFontLoaded() const {
     const std::lock_guard lock(loadMutex_);
     return fontId_ >= 0;
@@ -356,11 +371,7 @@ void MidiEngine::unloadUnused() {
         if (songsHeld_ > 0 || fontId_ < 0)
             return;
         fluid_synth_all_sounds_off(synth_, -1); // a tail that still rings would hold its samples
-        fluid_synth_sfunload(synth_, fontId_, 1);
-        fontId_ = -1;
-        fontError_ = -1;
-        fontPresets_.clear();
-        soundfont::release(output_.soundFont);
+        dropSoundFont();
         // Tens of megabytes in small blocks: given back to the system, not kept for later.
         malloc_trim(0);
     });
@@ -511,8 +522,7 @@ void MidiEngine::send(const MidiEvent& e) {
             portLost_ = true;
         return;
     }
-    // The second port's events go to the second 16 channels.
-    const int ch = (e.port ? 16 : 0) | (e.status & 0x0f);
+    const int ch = channelOf(e);
     FluidModuleControl& control = *moduleControl_;
     switch (e.status & 0xf0) {
     case 0x80:
@@ -538,9 +548,7 @@ void MidiEngine::send(const MidiEvent& e) {
         fluid_synth_pitch_bend(synth_, ch, e.data1 | (e.data2 << 7));
         break;
     case 0xF0: {
-        QByteArray body = e.sysex;
-        if (body.endsWith('\xF7'))
-            body.chop(1);
+        const QByteArray body = sysexBody(e);
         // GM, GS and XG set-up messages are the module's; others (tuning) go to the synthesiser.
         if (!body.isEmpty() && body.size() < 65536 && !modules_.sysex(body, control))
             fluid_synth_sysex(synth_, body.constData(), static_cast<int>(body.size()), nullptr, nullptr,

@@ -110,6 +110,7 @@ private:
     int ensureSoundFont();
     void unpin(const std::vector<std::pair<int, int>>& presets, int font);
     void unloadUnused();
+    void dropSoundFont(); // under loadMutex_
     void silence();
     void release();
     void nullLoop();

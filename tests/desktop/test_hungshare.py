@@ -64,6 +64,16 @@ class HungShare(DesktopCase):
         self.players.append(p)
         return p
 
+    def stop_and_hear_b_wav(self, p, rec):
+        """Stop, then the second entry: it is heard, with no box, while a.wav's read still waits."""
+        p.press("stop")
+        p.choose_entry(1)
+        p.press("play")
+        poll(lambda: sounding_tail(rec.samples(), 0.5, B), "b.wav sounding")
+        self.assertEqual(current_title(NAMES), "b.wav")
+        self.assertEqual(p.boxes(), [])
+        self.assertTrue(p.alive(), p.output())
+
     def test_stop_and_another_entry_work_while_a_wav_waits_for_its_share(self):
         make("tone", os.path.join(self.source, "a.wav"), int(A), 3000)
         make("tone", os.path.join(self.source, "b.wav"), int(B), 3000)
@@ -72,17 +82,11 @@ class HungShare(DesktopCase):
         p.choose_entry(0)
         p.press("play")
         self.wait_for_the_share()
-        p.press("stop")
         rec = Recorder()
         try:
-            p.choose_entry(1)
-            p.press("play")
-            poll(lambda: sounding_tail(rec.samples(), 0.5, B), "b.wav sounding")
+            self.stop_and_hear_b_wav(p, rec)
         finally:
             rec.stop()
-        self.assertEqual(current_title(NAMES), "b.wav")
-        self.assertEqual(p.boxes(), [])
-        self.assertTrue(p.alive(), p.output())
 
     def test_another_entry_works_while_a_song_waits_for_its_share(self):
         with open(os.path.join(self.source, "a.mid"), "wb") as f:
@@ -149,15 +153,9 @@ class HungShare(DesktopCase):
         rec = Recorder()
         try:
             p = self.start_a_wav_whose_share_goes_silent_as_it_plays(rec)
-            p.press("stop")
-            p.choose_entry(1)
-            p.press("play")
-            poll(lambda: sounding_tail(rec.samples(), 0.5, B), "b.wav sounding")
+            self.stop_and_hear_b_wav(p, rec)
         finally:
             rec.stop()
-        self.assertEqual(current_title(NAMES), "b.wav")
-        self.assertEqual(p.boxes(), [])
-        self.assertTrue(p.alive(), p.output())
 
     def test_left_alone_an_item_whose_share_goes_silent_is_passed_over(self):
         rec = Recorder()
