@@ -171,6 +171,66 @@ TEST_F(RealBackend, AviHasAPictureOfItsOwnSize) {
     ASSERT_TRUE(waitFor(done));
 }
 
+namespace {
+// The colour bar of the test pattern under widget column x, for a picture `width` wide whose
+// bars have moved on by `shift`.
+QColor patternBar(int x, int width, int shift) {
+    static const QColor bars[8] = {Qt::white,   Qt::cyan, Qt::yellow, Qt::green,
+                                   Qt::magenta, Qt::blue, Qt::red,    Qt::black};
+    return bars[((x * 8 / width) + shift) % 8];
+}
+bool near(QColor a, QColor b) {
+    return std::abs(a.red() - b.red()) < 48 && std::abs(a.green() - b.green()) < 48 &&
+           std::abs(a.blue() - b.blue()) < 48;
+}
+// How many of the eight bars show in their own colour across the middle row of the window.
+int barsShown(QWidget& window, int shift) {
+    const QImage shot = window.grab().toImage();
+    int shown = 0;
+    for (int bar = 0; bar < 8; ++bar) {
+        const int x = (2 * bar + 1) * shot.width() / 16;
+        shown += near(shot.pixelColor(x, shot.height() / 2), patternBar(x, shot.width(), shift)) ? 1 : 0;
+    }
+    return shown;
+}
+} // namespace
+
+TEST(RenderedPicture, AClipShowsItsOwnPictureInAWindowOfAnySizeWithoutAnX11Window) {
+    // Wayland without an X server (and Qt's offscreen platform here): mpv renders into memory,
+    // and the display window paints what it rendered, at its size.
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("p.avi"), demo::aviPattern(64, 48, 20));
+    for (const int times : {1, 2, 3}) {
+        SCOPED_TRACE(times);
+        MpvDevice device({QStringLiteral("null"), QString(), false});
+        ASSERT_EQ(device.open(path), 0);
+        ASSERT_TRUE(device.usesWindows());
+        QWidget window;
+        window.resize(64 * times, 48 * times);
+        QPalette grey = window.palette();
+        grey.setColor(QPalette::Window, QColor(192, 192, 192));
+        window.setPalette(grey);
+        window.setAutoFillBackground(true);
+        window.show();
+        device.setDisplay(&window);
+        // The first frame, opened and not played yet: all eight bars where the clip has them.
+        QDeadlineTimer limit(10000);
+        while (barsShown(window, 0) < 8 && !limit.hasExpired())
+            QTest::qWait(20);
+        EXPECT_EQ(barsShown(window, 0), 8);
+        if (times != 2)
+            continue;
+        // Played on: the bars move one place every four frames; by the sixteenth, by four.
+        ASSERT_EQ(device.play(), 0);
+        while (device.position() < 1650 && !limit.hasExpired())
+            QTest::qWait(10);
+        ASSERT_EQ(device.pause(), 0);
+        while (barsShown(window, 4) < 8 && !limit.hasExpired())
+            QTest::qWait(20);
+        EXPECT_EQ(barsShown(window, 4), 8);
+    }
+}
+
 TEST_F(RealBackend, AClipWhoseHeaderCountsNoFramesGetsItsLengthFromTheDecoder) {
     // 20 frames at 10 a second, with the frame counts of the main header and the stream
     // header zeroed, as some old encoders left them.

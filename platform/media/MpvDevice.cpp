@@ -2,6 +2,7 @@
 
 #include "platform/HostPath.h"
 #include "platform/MediaErrors.h"
+#include "platform/media/MpvPicture.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -102,7 +103,7 @@ void sweepCarriers() {
 /// Ends a player without waiting for it. A closed player goes silent at once (the close
 /// stopped it); its end takes mpv a few milliseconds (outputs shut down, threads joined), or
 /// for ever when its reader is stuck in a silent disk.
-void endPlayer(mpv_handle* mpv, QWindow* carrier) {
+void endPlayer(mpv_handle* mpv, QWindow* carrier, std::shared_ptr<MpvPicture> picture) {
     mpv_set_wakeup_callback(mpv, nullptr, nullptr);
     if (carrier) {
         // Out of the display window, which closes now, into a hidden top-level window.
@@ -115,7 +116,9 @@ void endPlayer(mpv_handle* mpv, QWindow* carrier) {
         const std::lock_guard lock(e.mutex);
         ++e.running;
     }
-    const auto end = [mpv, ended, &e] {
+    const auto end = [mpv, ended, &e, picture = std::move(picture)] {
+        if (picture)
+            picture->end(); // the renderer goes before its player
         mpv_terminate_destroy(mpv);
         ended->store(true);
         const std::lock_guard lock(e.mutex);
@@ -181,14 +184,17 @@ int MpvDevice::open(const QString& hostPath) {
     if (!facts.readable)
         return mcierr::FileRead;
     // A file without pictures never sets mpv's output up in its carrier.
-    const std::int64_t wid = drawsPictures() ? makeCarrier() : -1;
+    const Pictures way = pictures();
+    const std::int64_t wid = way == Pictures::Carrier ? makeCarrier() : -1;
+    renders_ = way == Pictures::Rendered;
     int err = load(wid, true);
-    if (wid >= 0 &&
+    if (way != Pictures::None &&
         (err == mcierr::CannotLoadDriver || err == mcierr::CreateWindow || err == mcierr::Driver)) {
         // The picture cannot be shown here: the item opens without it, and a clip's start
         // reports why.
         abandonPlayer();
         displayError_ = err;
+        renders_ = false;
         err = load(-1, true);
     }
     if (err != 0)
@@ -208,6 +214,12 @@ int MpvDevice::open(const QString& hostPath) {
     }
     if (!video_ && carrier_)
         delete carrier_;
+    if (picture_) {
+        if (video_)
+            picture_->setTarget(size_);
+        else
+            picture_.reset(); // no picture to render: the renderer goes now
+    }
     return 0;
 }
 
@@ -219,10 +231,14 @@ std::int64_t MpvDevice::makeCarrier() {
     return static_cast<std::int64_t>(carrier_->winId());
 }
 
-bool MpvDevice::drawsPictures() const {
-    // mpv draws into a foreign window on X11 only; elsewhere (and in headless runs) the picture
-    // is decoded and dropped.
-    return output_.video != QLatin1String("null") && QGuiApplication::platformName() == QLatin1String("xcb");
+MpvDevice::Pictures MpvDevice::pictures() const {
+    // mpv draws into a foreign window on X11 only; elsewhere (Wayland, also without an X server)
+    // it renders into memory for the display window to paint. "libmpv" asks for that on X11 too.
+    if (output_.video == QLatin1String("null"))
+        return Pictures::None;
+    if (output_.video == QLatin1String("libmpv") || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return Pictures::Rendered;
+    return Pictures::Carrier;
 }
 
 int MpvDevice::load(std::int64_t wid, bool patient) {
@@ -261,6 +277,9 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
         setOption(mpv_, "wid", QString::number(wid));
         setOption(mpv_, "vo", output_.video.isEmpty() ? QStringLiteral("x11,gpu") : output_.video);
         setOption(mpv_, "keepaspect", QStringLiteral("no"));
+    } else if (renders_) {
+        setOption(mpv_, "vo", QStringLiteral("libmpv"));
+        setOption(mpv_, "keepaspect", QStringLiteral("no"));
     } else {
         setOption(mpv_, "vo", QStringLiteral("null"));
     }
@@ -285,6 +304,12 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
         mpv_terminate_destroy(mpv_);
         mpv_ = nullptr;
         return mcierr::CannotLoadDriver;
+    }
+    if (renders_) {
+        // The renderer is there before the file is loaded: mpv's output is set up with the load.
+        picture_ = MpvPicture::create(mpv_);
+        if (!picture_)
+            return mcierr::CreateWindow;
     }
     if (followsServer)
         mpv_observe_property(mpv_, 0, "current-ao", MPV_FORMAT_STRING);
@@ -341,10 +366,18 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
 }
 
 void MpvDevice::setDisplay(QWidget* window) {
-    if (!mpv_ || !video_ || !window || !carrier_ || display_ == window)
+    if (!mpv_ || !video_ || !window || display_ == window || !(carrier_ || picture_))
         return;
     if (display_)
         display_->removeEventFilter(this);
+    if (picture_) {
+        // The window paints the frames mpv renders at its size.
+        display_ = window;
+        picture_->setTarget(window->size() * window->devicePixelRatio());
+        picture_->setViewer(window);
+        window->installEventFilter(this);
+        return;
+    }
     // The window's own native window becomes the carrier's parent; mpv follows the carrier's
     // size, and the carrier follows the window's.
     display_ = window;
@@ -356,8 +389,16 @@ void MpvDevice::setDisplay(QWidget* window) {
 }
 
 bool MpvDevice::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == display_ && carrier_ && event->type() == QEvent::Resize)
-        carrier_->setGeometry(QRect(QPoint(0, 0), display_->size()));
+    if (watched == display_ && event->type() == QEvent::Resize) {
+        if (carrier_)
+            carrier_->setGeometry(QRect(QPoint(0, 0), display_->size()));
+        if (picture_)
+            picture_->setTarget(display_->size() * display_->devicePixelRatio());
+    }
+    if (watched == display_ && picture_ && event->type() == QEvent::Paint) {
+        picture_->paint(display_);
+        return true;
+    }
     return MediaDevice::eventFilter(watched, event);
 }
 
@@ -607,7 +648,7 @@ void MpvDevice::abandonPlayer() {
         delete carrier_;
         return;
     }
-    endPlayer(mpv_, carrier_);
+    endPlayer(mpv_, carrier_, std::move(picture_));
     mpv_ = nullptr;
     carrier_ = nullptr;
 }
@@ -617,7 +658,9 @@ int MpvDevice::restartPlayer(double seconds) {
     abandonPlayer();
     serverAway_ = false; // the new player tells
     reloadingFile_ = false;
-    const std::int64_t wid = video_ && drawsPictures() ? makeCarrier() : -1;
+    const Pictures way = video_ ? pictures() : Pictures::None;
+    const std::int64_t wid = way == Pictures::Carrier ? makeCarrier() : -1;
+    renders_ = way == Pictures::Rendered;
     const QPointer<MpvDevice> alive(this);
     restarting_ = true;
     const int err = load(wid, true);
@@ -631,7 +674,7 @@ int MpvDevice::restartPlayer(double seconds) {
     const QByteArray at = QByteArray::number(seconds, 'f', 3);
     const char* seek[] = {"seek", at.constData(), "absolute+exact", nullptr};
     mpv_command(mpv_, seek);
-    if (carrier_ && display_) {
+    if ((carrier_ || picture_) && display_) {
         QWidget* window = display_;
         display_ = nullptr;
         setDisplay(window);

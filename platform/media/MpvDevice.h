@@ -21,6 +21,9 @@
 class QWindow;
 
 struct mpv_handle;
+namespace zypo {
+class MpvPicture;
+}
 struct mpv_event;
 
 namespace zypo {
@@ -65,7 +68,8 @@ private:
     /// `patient`: a load that takes long lets the window go on (and can be given up).
     int load(std::int64_t wid, bool patient);
     void drainLoad();
-    bool drawsPictures() const;
+    enum class Pictures { None, Carrier, Rendered };
+    Pictures pictures() const;
     std::int64_t makeCarrier(); // the carrier's native window id
     void drain();
     void handle(::mpv_event* event);
@@ -94,6 +98,8 @@ private:
     int displayError_ = 0;      // the picture cannot be shown: a clip fails to start with this
     QPointer<QWindow> carrier_; // mpv's video output lives in it
     QPointer<QWidget> display_; // the window that holds the carrier, once set
+    bool renders_ = false;      // no carrier: mpv renders into memory, the window paints
+    std::shared_ptr<MpvPicture> picture_;
     // The sound server is away: mpv plays to its null output meanwhile, and a playing item
     // stands paused while mpv is asked four times a second to reconnect.
     bool serverAway_ = false;
