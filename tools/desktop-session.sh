@@ -3,22 +3,31 @@
 # window manager, a private D-Bus session bus, PulseAudio in user mode whose default sink is a
 # null sink ("zypo_null"), a fresh HOME and a Japanese locale. Ends exactly the processes it
 # started, by their pids, and returns the command's exit status.
-#   tools/desktop-session.sh [--locale LOCALE] [--size WxH] [--sound pipewire] -- COMMAND [ARGS...]
+#   tools/desktop-session.sh [--locale LOCALE] [--size WxH] [--sound pipewire]
+#                            [--session x11|wayland|wayland-only] -- COMMAND [ARGS...]
 # With --sound pipewire the sound server is PipeWire with its PulseAudio server (pipewire,
 # wireplumber, pipewire-pulse), as most distributions now start it; the null sink is the same.
 # The command sees DISPLAY, HOME, XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, PULSE_SERVER,
 # ZYPO_DESKTOP_SINK (the null sink's name; record its ".monitor"), ZYPO_DESKTOP_PULSE_PID,
 # ZYPO_DESKTOP_PULSE_CONFIG and ZYPO_DESKTOP_X_PID.
+#
+# --session wayland runs a headless sway instead of Xvfb and openbox, with XWayland for X11
+# programs; wayland-only runs it without any X server, as kiosk compositors do. The command then
+# sees WAYLAND_DISPLAY, SWAYSOCK, XDG_SESSION_TYPE=wayland and ZYPO_DESKTOP_SESSION (and DISPLAY,
+# XWayland's, with XWayland). sway refuses to run as root: run by root, it runs as the
+# unprivileged user zypodesk (made by tools/setup.sh), and XWayland admits root by name.
 set -euo pipefail
 
 locale_name=ja_JP.UTF-8
 size=1280x1024
 sound=pulseaudio
+kind=x11
 while [ $# -gt 0 ]; do
   case "$1" in
     --locale) locale_name=$2; shift 2 ;;
     --size) size=$2; shift 2 ;;
     --sound) sound=$2; shift 2 ;;
+    --session) kind=$2; shift 2 ;;
     --) shift; break ;;
     *) echo "desktop-session: unknown option $1" >&2; exit 2 ;;
   esac
@@ -26,7 +35,13 @@ done
 [ $# -gt 0 ] || { echo "usage: desktop-session.sh [--locale L] [--size WxH] -- COMMAND..." >&2; exit 2; }
 
 fail() { echo "desktop-session: $*" >&2; exit 3; }
-for tool in Xvfb openbox dbus-daemon pulseaudio pactl xprop; do
+case "$kind" in
+  x11) tools=(Xvfb openbox) ;;
+  wayland) tools=(sway swaymsg grim wtype Xwayland xhost) ;;
+  wayland-only) tools=(sway swaymsg grim wtype) ;;
+  *) fail "unknown session $kind" ;;
+esac
+for tool in "${tools[@]}" dbus-daemon pulseaudio pactl xprop; do
   command -v "$tool" >/dev/null || fail "$tool is missing (run tools/setup.sh)"
 done
 
@@ -58,19 +73,79 @@ wait_for() { # seconds, then a command that succeeds when ready
   return 1
 }
 
-# A free display number: neither a socket nor a lock file of another X server.
-display=""
-for n in $(seq 91 199); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || fail "no free display"
+start_x11() {
+  # A free display number: neither a socket nor a lock file of another X server.
+  display=""
+  for n in $(seq 91 199); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+  done
+  [ -n "$display" ] || fail "no free display"
 
-Xvfb "$display" -screen 0 "${size}x24" -dpi 96 -nolisten tcp -noreset >"$session/xvfb.log" 2>&1 &
-pids+=($!)
-# A test may end the X server itself, as a display connection that breaks.
-export ZYPO_DESKTOP_X_PID=$!
-export DISPLAY=$display
-wait_for 20 xprop -root _NET_NONE || { cat "$session/xvfb.log" >&2; fail "Xvfb did not start on $display"; }
+  Xvfb "$display" -screen 0 "${size}x24" -dpi 96 -nolisten tcp -noreset >"$session/xvfb.log" 2>&1 &
+  pids+=($!)
+  # A test may end the X server itself, as a display connection that breaks.
+  export ZYPO_DESKTOP_X_PID=$!
+  export DISPLAY=$display
+  wait_for 20 xprop -root _NET_NONE || { cat "$session/xvfb.log" >&2; fail "Xvfb did not start on $display"; }
+}
+
+start_sway() {
+  # sway's own runtime folder: its sockets, its configuration, its HOME.
+  local wrun=$session/wayland
+  mkdir -p "$wrun"
+  chmod 711 "$session"
+  local runas=()
+  if [ "$(id -u)" -eq 0 ]; then
+    id zypodesk >/dev/null 2>&1 || fail "no user zypodesk to run sway (run tools/setup.sh)"
+    chown zypodesk: "$wrun"
+    runas=(setpriv --reuid=zypodesk --regid="$(id -g zypodesk)" --clear-groups)
+  fi
+  chmod 700 "$wrun"
+  local xwayland=disable
+  [ "$kind" = wayland ] && xwayland=force
+  # Windows float at the size their programs ask for, as on a desktop; a window that asks to be
+  # activated (xdg-activation, or X11's _NET_ACTIVE_WINDOW) is given the focus, as GNOME and
+  # KDE Plasma give it to a program the user is working with. The player's video windows are
+  # not focused merely for being shown: the front is theirs only when the player asks for it.
+  cat >"$wrun/config" <<CONFIG
+output HEADLESS-1 resolution $size position 0 0
+xwayland $xwayland
+default_border normal
+focus_on_window_activation focus
+for_window [app_id=".*"] floating enable
+for_window [class=".*"] floating enable
+no_focus [title="^ジポプレーヤー\\(.*\\)\$"]
+CONFIG
+  chmod 644 "$wrun/config"
+  env -i PATH="$PATH" HOME="$wrun" XDG_RUNTIME_DIR="$wrun" WLR_BACKENDS=headless WLR_RENDERER=pixman \
+    WLR_LIBINPUT_NO_DEVICES=1 "${runas[@]}" sway -c "$wrun/config" >"$session/sway.log" 2>&1 &
+  pids+=($!)
+  wait_for 20 sh -c "ls '$wrun'/sway-ipc.*.sock && ls '$wrun'/wayland-?" ||
+    { cat "$session/sway.log" >&2; fail "sway did not start"; }
+  SWAYSOCK=$(ls "$wrun"/sway-ipc.*.sock | head -1)
+  WAYLAND_DISPLAY=$(ls "$wrun"/wayland-? | head -1)
+  export SWAYSOCK WAYLAND_DISPLAY XDG_SESSION_TYPE=wayland
+  # A keyboard on the seat for the whole session, as a desktop has one (a virtual one that types
+  # nothing). Keys typed later through another one reach programs that hold a keyboard already:
+  # on a seat without one, the first keys would go by while a program takes its keyboard.
+  wtype -s 86400000 &
+  pids+=($!)
+  wait_for 20 sh -c 'swaymsg -t get_seats | grep -q virtual_keyboard' || fail "no keyboard on the seat"
+  unset DISPLAY
+  if [ "$xwayland" = force ]; then
+    # XWayland's display is in sway's environment; it admits the user who started sway, and
+    # root only when named.
+    swaymsg -q exec "echo \$DISPLAY >$wrun/display"
+    wait_for 20 test -s "$wrun/display" || fail "no X server from sway"
+    DISPLAY=$(cat "$wrun/display")
+    export DISPLAY
+    if [ "$(id -u)" -eq 0 ]; then swaymsg -q exec "xhost +si:localuser:root"; fi
+    wait_for 20 xprop -root _NET_NONE || { cat "$session/sway.log" >&2; fail "XWayland did not start on $DISPLAY"; }
+  fi
+}
+
+export ZYPO_DESKTOP_SESSION=$kind
+if [ "$kind" = x11 ]; then start_x11; else start_sway; fi
 
 export HOME=$session/home
 export XDG_RUNTIME_DIR=$session/run
@@ -85,9 +160,11 @@ pids+=($!)
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
 wait_for 20 test -S "$XDG_RUNTIME_DIR/bus" || fail "no session bus"
 
-openbox --sm-disable >"$session/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox did not start"
+if [ "$kind" = x11 ]; then
+  openbox --sm-disable >"$session/openbox.log" 2>&1 &
+  pids+=($!)
+  wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox did not start"
+fi
 
 cat >"$session/pulse.pa" <<EOF
 load-module module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse/native auth-anonymous=1

@@ -16,6 +16,9 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick pulseaudio pulseaudio-utils sox locales
   # the desktop suite: a window manager of its own; PipeWire as the other sound server
   openbox pipewire pipewire-pulse wireplumber
+  # the desktop suite on Wayland: a headless sway, with and without XWayland; Qt's Wayland
+  # platform as KDE Plasma and GNOME desktops have it; screenshots and window state from sway
+  sway swaybg xwayland grim wtype qt6-wayland x11-xserver-utils
   # a network share that stops answering, made by the desktop suite itself
   fuse3 python3-fusepy
   # benchmarks: the tools a user would pick instead, as baselines; python3 for the figures
@@ -36,6 +39,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# sway, the desktop suite's Wayland compositor, refuses to run as root: the suite runs it as this
+# unprivileged user when it is run by root.
+if [ "$(id -u)" -eq 0 ] && ! id zypodesk >/dev/null 2>&1; then
+  useradd --system --no-create-home --shell /usr/sbin/nologin zypodesk
 fi
 
 # A Japanese locale, so that the player is also tried under ja_JP.UTF-8.

@@ -1,9 +1,11 @@
 #include "platform/desktop/WindowManager.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <cmath>
 #include <cstdlib>
@@ -70,6 +72,58 @@ bool activateNative(quint64 id) {
     return true;
 }
 
+// How often, and how far apart, a window just shown is asked for again.
+constexpr int ActivationAsks = 5;
+constexpr int ActivationAskMs = 200;
+
+/// A window manager that maps a window on its own time (a Wayland compositor's X11 windows:
+/// the window is drawn on the X server before the compositor shows it) passes over a request
+/// for a window it does not show yet. Such a window is asked for again, a few times within a
+/// second, until it has been active once: after that the user may have moved on.
+class ActivationAsk : public QObject {
+public:
+    explicit ActivationAsk(QWidget* window) : QObject(window), window_(window) {
+        setObjectName(name());
+        window->installEventFilter(this);
+        timer_.setInterval(ActivationAskMs);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] { askAgain(); });
+        timer_.start();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::WindowActivate)
+            deleteLater(); // it came to the front
+        return false;
+    }
+
+private:
+    void askAgain() {
+        if (++asks_ > ActivationAsks || !window_->isVisible() || window_->isMinimized() ||
+            nativeActiveWindow() == window_->internalWinId()) {
+            timer_.stop();
+            deleteLater();
+            return;
+        }
+        activateNative(window_->internalWinId());
+    }
+
+public:
+    static QString name() { return QStringLiteral("zypo-activation-ask"); }
+
+private:
+    QWidget* window_;
+    QTimer timer_;
+    int asks_ = 0;
+};
+
+void askAgainUntilActive(QWidget* window) {
+    // (Not a QObject class of its own to Qt: found by its name.)
+    for (QObject* earlier : window->findChildren<QObject*>(ActivationAsk::name(), Qt::FindDirectChildrenOnly))
+        delete earlier;
+    new ActivationAsk(window);
+}
+
 } // namespace
 
 ForegroundHandle WindowManager::GetForegroundWindow() {
@@ -95,8 +149,8 @@ void WindowManager::SetForegroundWindow(const ForegroundHandle& window) {
             w->raise();
         w->activateWindow();
         // The window manager may not hand the focus over on Qt's request alone.
-        if (w->internalWinId() != 0)
-            activateNative(w->internalWinId());
+        if (w->internalWinId() != 0 && activateNative(w->internalWinId()))
+            askAgainUntilActive(w);
         return;
     }
     activateNative(window.native);
