@@ -200,11 +200,7 @@ void main0::PlayItem() {
     }
     if (MMC->UsesWindows()) {
         MVIDEO* video = existingVideoWindow();
-        switch (M.PlayWindow) {
-        case 1:
-            M.svc.windows->SetForegroundWindow(M.PrevWindow);
-            break;
-        case 2:
+        const auto toTheFront = [&] {
             // The picture comes to the front as the active window: focus given to a widget of
             // a window that is not active would stay behind the main window.
             if (video) {
@@ -212,8 +208,22 @@ void main0::PlayItem() {
                 video->Pic1->setFocus();
             }
             EventWait(50);
+        };
+        switch (M.PlayWindow) {
+        case 1:
+            M.svc.windows->SetForegroundWindow(M.PrevWindow);
+            break;
+        case 2:
+            toTheFront();
             break;
         case 3:
+            if (!M.svc.windows->KeepsAbove()) {
+                // Nothing keeps a window above the others here (a Wayland shell offers programs
+                // no such state): the picture comes to the front as in mode 2, and the main
+                // window stays, rather than hand the front back over a picture left behind.
+                toTheFront();
+                break;
+            }
             if (video)
                 video->Pic1->setFocus();
             EventWait(50);

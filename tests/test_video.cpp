@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QTimer>
+#include <vector>
 
 using namespace zypo;
 using namespace zypo::test;
@@ -163,6 +165,33 @@ TEST_F(Video, ScreenModeThreeMinimisesTheMainWindowAndKeepsTheVideoOnTop) {
     // Closing by the close box gives the minimised main window back.
     v->close();
     EXPECT_FALSE(p.w->isMinimized());
+}
+
+namespace {
+/// A Wayland session's window management: nothing keeps a window above the others.
+struct NothingKeepsAbove : WindowManager {
+    bool KeepsAbove() const override { return false; }
+    void SetForegroundWindow(const ForegroundHandle& window) override {
+        asked.push_back(window.widget);
+        WindowManager::SetForegroundWindow(window);
+    }
+    std::vector<QPointer<QWidget>> asked;
+};
+} // namespace
+
+TEST_F(Video, ScreenModeThreeWhereNothingKeepsAboveBringsThePictureToTheFrontAsModeTwo) {
+    NothingKeepsAbove wayland;
+    p.M->svc.windows = &wayland;
+    p.w->MenuSetti31_Click(3);
+    p.w->show();
+    MVIDEO* v = openClip();
+    p.w->MMC->clickPlay();
+    // Not the front handed back to the window before (the picture would be left behind it),
+    // and the main window not minimised out of the way of a picture that is not kept above.
+    ASSERT_FALSE(wayland.asked.empty());
+    EXPECT_EQ(wayland.asked.back(), v);
+    EXPECT_FALSE(p.w->isMinimized());
+    p.M->svc.windows = &p.windows;
 }
 
 TEST_F(Video, AFailedSourceQueryGivesAZeroPictureAndNoCrash) {

@@ -175,6 +175,10 @@ void WindowManager::SetTopmost(QWidget* window) {
     window->raise();
 }
 
+bool WindowManager::KeepsAbove() const {
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 bool useInterfaceFont() {
     const QString family = QStringLiteral("IPAGothic");
     if (!QFontDatabase::families().contains(family))

@@ -20,6 +20,9 @@ public:
     /// or resizing it, and without re-creating its native window (a picture drawn into it by the
     /// media engine stays).
     virtual void SetTopmost(QWidget* window);
+    /// Whether SetTopmost keeps a window above others: X11 window managers do; a Wayland shell
+    /// offers programs no such state.
+    virtual bool KeepsAbove() const;
     virtual QWidget* GetFocus();
 };
 

@@ -65,6 +65,18 @@ class Wayland(WaylandCase):
         poll(lambda: (v := p.video()) and focused() == v["id"], "the video window focused")
         poll(lambda: picture_shown(p.video()), "the picture")
 
+    def test_mode_three_shows_the_picture_in_front_and_no_box(self):
+        p = self.start("a.wav")
+        p.menu("alt+s", "c", "c")  # 画面ﾓｰﾄﾞ → 常に前へ
+        mpris("Play")
+        poll(lambda: mpris_title() == "clip.avi", "the clip playing")
+        poll(lambda: picture_shown(p.video()), "the picture")
+        if SESSION == "wayland-only":
+            # Nothing keeps a window above here: the picture comes to the front as in mode 2.
+            poll(lambda: (v := p.video()) and focused() == v["id"], "the video window focused")
+        others = [v["name"] for v in p.windows() if v["id"] not in (p.main["id"], p.video()["id"])]
+        self.assertEqual(others, [])
+
     def test_the_items_play_in_list_order_and_wrap(self):
         make("tone", self.path("b.wav"), 659, 1200)
         os.unlink(self.path("clip.avi"))  # only the two tones in the folder
