@@ -648,6 +648,8 @@ void MpvDevice::abandonPlayer() {
         delete carrier_;
         return;
     }
+    if (picture_)
+        picture_->setViewer(nullptr); // its window is let go here, on the window's own thread
     endPlayer(mpv_, carrier_, std::move(picture_));
     mpv_ = nullptr;
     carrier_ = nullptr;
