@@ -37,6 +37,8 @@ constexpr int OpenTimeoutMs = DiskAnswerLimitMs;
 constexpr int QuickLoadMs = 250;
 // How long a playing item's position may stand before its output is taken for hung.
 constexpr int StallLimitS = 3;
+// How often an item standing still is started afresh before it is given up.
+constexpr int FruitlessRestartLimit = 2;
 // How long the exit waits for the players closed last to end.
 constexpr int ExitEndLimitMs = 3000;
 // How often windows of ended players are looked for, to be taken down.
@@ -175,6 +177,7 @@ int MpvDevice::errorNumber(int mpvError, const QString& hostPath) {
 
 int MpvDevice::open(const QString& hostPath) {
     path_ = hostPath;
+    fruitlessRestarts_ = 0;
     // A FIFO or a device node is no media file (and its open would wait for ever).
     const HostFacts facts = hostFacts(hostPath);
     if (!facts.exists)
@@ -587,15 +590,27 @@ void MpvDevice::watchOutput() {
     }
     starvedSeconds_ = 0;
     stalledSeconds_ = stands ? stalledSeconds_ + 1 : 0;
+    if (!stands)
+        fruitlessRestarts_ = 0;
     if (stalledSeconds_ < StallLimitS)
         return;
     stalledSeconds_ = 0;
     const double at = std::max(pos, 0.0);
-    if (length_ - static_cast<qint64>(at * 1000.0) < 250) {
+    if (at > 0 && length_ - static_cast<qint64>(at * 1000.0) < 250) {
         playing_ = false;
         stallTimer_.stop();
         abandonPlayer();
         Q_EMIT finished();
+        return;
+    }
+    if (++fruitlessRestarts_ > FruitlessRestartLimit) {
+        // Started afresh and still standing where it stood: the file does not play (a clip cut
+        // short inside its first frame stands at 0 for good). It fails, and is not taken for
+        // one played to its end.
+        playing_ = false;
+        stallTimer_.stop();
+        abandonPlayer();
+        Q_EMIT failed(mcierr::InvalidFile);
         return;
     }
     // The new player's load lets the window go on (its disk may be the one that went silent):

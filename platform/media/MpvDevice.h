@@ -110,6 +110,7 @@ private:
     double lastPosition_ = -1;
     int stalledSeconds_ = 0;
     int starvedSeconds_ = 0;     // standing while the file's data is awaited
+    int fruitlessRestarts_ = 0;  // started afresh without moving on since
     bool reloadingFile_ = false; // loaded afresh for the server that came back
 };
 
