@@ -83,6 +83,11 @@ std::unique_ptr<MediaBackend> createSystemMediaBackend(SettingsStore* settings, 
     // SoundFont's table freed after a song is not given back while a clip plays. One arena
     // keeps it flat; the engines' threads allocate little while they play.
     mallopt(M_ARENA_MAX, 1);
+    // Large blocks (a song's tables and buffers, a clip's decoder frames) are mapped apart and
+    // given back whole when their item closes. By default the allocator raises this threshold
+    // each time such a block is freed, and the next item's large blocks then go into the heap,
+    // where they stay resident after it closes: a clip after a song held about 8 MB more.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     auto backend = std::make_unique<SystemBackend>(settings);
     if (preloadSoundFont)
         backend->preload();
