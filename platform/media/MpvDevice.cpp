@@ -268,6 +268,10 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
     setOption(mpv_, "load-auto-profiles", QStringLiteral("no"));
     // The end of an item is reported at its true end, and closing does not wait for a drain.
     setOption(mpv_, "gapless-audio", QStringLiteral("no"));
+    // A clip's sound starts as it stands, not held back to meet its picture's first timestamp:
+    // mpv held it up to 150 ms when the clip before had another sound format (DivX with MP3
+    // after MS ADPCM). The picture follows the sound's clock from there on.
+    setOption(mpv_, "initial-audio-sync", QStringLiteral("no"));
     // A short queue at the sound server: the sound of an item that follows another starts about
     // when the other's ends (at mpv's default of 100 ms, a gap of about 20 ms opens between
     // two items). A clip's sound starts with its picture, and there 50 ms measured steadier:
