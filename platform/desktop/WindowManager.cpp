@@ -73,13 +73,14 @@ bool activateNative(quint64 id) {
 }
 
 // How often, and how far apart, a window just shown is asked for again.
-constexpr int ActivationAsks = 5;
+constexpr int ActivationAsks = 15;
 constexpr int ActivationAskMs = 200;
 
 /// A window manager that maps a window on its own time (a Wayland compositor's X11 windows:
 /// the window is drawn on the X server before the compositor shows it) passes over a request
-/// for a window it does not show yet. Such a window is asked for again, a few times within a
-/// second, until it has been active once: after that the user may have moved on.
+/// for a window it does not show yet (on a busy machine, for more than a second). Such a window
+/// is asked for again, for up to three seconds, until it has been active once: after that the
+/// user may have moved on.
 class ActivationAsk : public QObject {
 public:
     explicit ActivationAsk(QWidget* window) : QObject(window), window_(window) {
