@@ -341,7 +341,6 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
         // The device may be closed, even deleted, by what the window does meanwhile.
         const QPointer<MpvDevice> alive(this);
         const std::shared_ptr<DiskWait> wait = openWait_;
-        const unsigned closes = closes_;
         const int left = OpenTimeoutMs - static_cast<int>(clock.elapsed());
         wait->until(
             [this, alive, settled] {
@@ -353,7 +352,7 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
             left);
         // Closed meanwhile: its player is gone, even if the file had loaded just before (the
         // window's events that load it and those that close it can come in one turn).
-        if (!alive || closes_ != closes || !mpv_)
+        if (!alive || !mpv_)
             return mcierr::DeviceNotReady;
     }
     if (!settled()) {
