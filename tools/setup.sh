@@ -9,7 +9,7 @@ shift || true
 
 packages=(
   # build
-  g++ cmake ninja-build pkg-config qt6-base-dev libmpv-dev libfluidsynth-dev libgtest-dev libxcb1-dev libpulse-dev
+  g++ cmake ninja-build pkg-config qt6-base-dev libmpv-dev libfluidsynth-dev libgtest-dev libxcb1-dev libx11-dev libpulse-dev
   # run: a General MIDI SoundFont (and the small one the tests use), Japanese glyphs
   fluid-soundfont-gm timgm6mb-soundfont fonts-ipafont-gothic qt6-translations-l10n
   # tests, screenshots and recordings of what the player shows and sounds

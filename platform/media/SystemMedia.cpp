@@ -5,6 +5,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/media/MidiDevice.h"
 #include "platform/media/MpvDevice.h"
+#include "platform/media/XlibErrors.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -88,6 +89,7 @@ std::unique_ptr<MediaBackend> createSystemMediaBackend(SettingsStore* settings, 
     // each time such a block is freed, and the next item's large blocks then go into the heap,
     // where they stay resident after it closes: a clip after a song held about 8 MB more.
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    keepXlibErrorsNonFatal();
     auto backend = std::make_unique<SystemBackend>(settings);
     if (preloadSoundFont)
         backend->preload();
