@@ -1,5 +1,6 @@
 #include "dialogs/AppIcon.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -39,11 +40,26 @@ QPixmap appIconPixmap(int size) {
     return pm;
 }
 
+namespace {
+QIcon* drawnIcon = nullptr;
+}
+
 QIcon appIcon() {
-    QIcon icon;
-    for (int s : {16, 24, 32, 48, 64, 128, 256})
-        icon.addPixmap(appIconPixmap(s));
-    return icon;
+    // Drawn once. Every clip opens a video window of its own, and that window's icon lies
+    // between one clip's end and the next one's first sound: drawing seven sizes took 3 ms, and
+    // X11 carried them all to the window manager as the window came up (a quarter of a megabyte
+    // for 128 and 256, 5 ms more). The menus of desktops take the larger sizes from the
+    // installed icon theme, not from the window.
+    if (!drawnIcon) {
+        drawnIcon = new QIcon;
+        for (int s : {16, 24, 32, 48, 64})
+            drawnIcon->addPixmap(appIconPixmap(s));
+        qAddPostRoutine([] {
+            delete drawnIcon;
+            drawnIcon = nullptr;
+        });
+    }
+    return *drawnIcon;
 }
 
 } // namespace zypo
