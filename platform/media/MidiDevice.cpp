@@ -3,20 +3,19 @@
 #include "platform/HostPath.h"
 #include "platform/MediaErrors.h"
 #include "platform/media/AlsaPort.h"
+#include "platform/media/SongPrograms.h"
 #include "platform/media/SoundFontFile.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
-#include <array>
 #include <chrono>
 #include <cmath>
 #include <fluidsynth.h>
 #include <malloc.h>
 #include <memory>
 #include <pulse/simple.h>
-#include <set>
 
 namespace zypo {
 
@@ -210,81 +209,6 @@ int MidiEngine::ensureSoundFont() {
     malloc_trim(0);
     return fontError_ = 0;
 }
-
-namespace {
-/// The synthesiser's channel of a channel message: the second port's go to the second 16.
-int channelOf(const MidiEvent& e) {
-    return (e.port ? 16 : 0) | (e.status & 0x0f);
-}
-
-/// A SysEx event's bytes after F0, without the F7 that ends it.
-QByteArray sysexBody(const MidiEvent& e) {
-    QByteArray body = e.sysex;
-    if (body.endsWith('\xF7'))
-        body.chop(1);
-    return body;
-}
-
-/// The programs a song may select: on melodic channels (any bank but the drum kits') and on
-/// drum channels (a drum kit), as sent and as its module standard maps them.
-struct SongPrograms {
-    std::set<int> melodic{0}; // every channel's program at power-on
-    std::set<int> kits{0};    // the standard kit, which a kit that is not there falls back to
-    bool wants(int bank, int program) const {
-        return bank == MidiModules::DrumBank ? kits.count(program) != 0 : melodic.count(program) != 0;
-    }
-};
-
-/// Follows a song's module messages without a synthesiser: a channel made a drum channel keeps
-/// its program, which then selects a kit.
-class ProgramFollower : public ModuleControl {
-public:
-    explicit ProgramFollower(SongPrograms& programs) : programs_(programs) {}
-    void resetAll() override { program.fill(0); }
-    void restoreChannels() override { program.fill(0); }
-    void setDrum(int channel, bool drum) override {
-        if (drum)
-            programs_.kits.insert(program[static_cast<size_t>(channel & 31)]);
-    }
-    void selectBank(int, int) override {}
-    void setMasterVolume(double) override {}
-    std::array<int, MidiModules::Channels> program{};
-
-private:
-    SongPrograms& programs_;
-};
-
-SongPrograms programsOf(const SmfSong& song) {
-    SongPrograms programs;
-    ProgramFollower follower(programs);
-    MidiModules modules;
-    for (const MidiEvent& e : song.events) {
-        const int ch = channelOf(e);
-        switch (e.status & 0xf0) {
-        case 0xB0:
-            modules.controlChange(ch, e.data1, e.data2, follower);
-            break;
-        case 0xC0: {
-            const int mapped = modules.programChange(ch, e.data1, follower);
-            follower.program[static_cast<size_t>(ch)] = mapped;
-            programs.melodic.insert({e.data1, mapped});
-            if (modules.isDrum(ch))
-                programs.kits.insert({e.data1, mapped});
-            break;
-        }
-        case 0xF0: {
-            const QByteArray body = sysexBody(e);
-            if (!body.isEmpty())
-                modules.sysex(body, follower);
-            break;
-        }
-        default:
-            break;
-        }
-    }
-    return programs;
-}
-} // namespace
 
 class MidiEngine::PresetHold {
 public:
