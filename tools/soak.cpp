@@ -103,7 +103,7 @@ long openFiles() {
 } // namespace
 
 int main(int argc, char** argv) {
-    mallopt(M_ARENA_MAX, 2); // as the player does (app/main.cpp)
+    mallopt(M_ARENA_MAX, 1); // as the player does (createSystemMediaBackend)
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     const bool week = argc == 4 && qstrcmp(argv[1], "--week") == 0;
