@@ -211,6 +211,13 @@ double timeEvents(std::vector<TickEvent>& all, std::uint16_t division, double st
 
 } // namespace
 
+QByteArray sysexBody(const MidiEvent& e) {
+    QByteArray body = e.sysex;
+    if (body.endsWith('\xF7'))
+        body.chop(1);
+    return body;
+}
+
 SmfError parseSmf(const QByteArray& bytes, SmfSong& song) {
     song = {};
     const auto* base = reinterpret_cast<const std::uint8_t*>(bytes.constData());

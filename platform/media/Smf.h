@@ -29,6 +29,14 @@ struct MidiEvent {
     std::uint8_t port = 0;
 };
 
+/// The synthesiser's channel of a channel message: the second port's go to the second 16.
+inline int channelOf(const MidiEvent& e) {
+    return (e.port ? 16 : 0) | (e.status & 0x0f);
+}
+
+/// A SysEx event's bytes after F0, without the F7 that ends it.
+QByteArray sysexBody(const MidiEvent& e);
+
 struct SmfSong {
     std::vector<MidiEvent> events;
     std::int64_t lengthUs = 0; // time of the last event, End of Track included

@@ -6,13 +6,6 @@
 
 namespace zypo {
 
-QByteArray sysexBody(const MidiEvent& e) {
-    QByteArray body = e.sysex;
-    if (body.endsWith('\xF7'))
-        body.chop(1);
-    return body;
-}
-
 bool SongPrograms::wants(int bank, int program) const {
     return bank == MidiModules::DrumBank ? kits.count(program) != 0 : melodic.count(program) != 0;
 }

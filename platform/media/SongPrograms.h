@@ -3,18 +3,9 @@
 // loaded when the song is opened, so that no program change has to load them while it plays.
 #include "platform/media/Smf.h"
 
-#include <QByteArray>
 #include <set>
 
 namespace zypo {
-
-/// The synthesiser's channel of a channel message: the second port's go to the second 16.
-inline int channelOf(const MidiEvent& e) {
-    return (e.port ? 16 : 0) | (e.status & 0x0f);
-}
-
-/// A SysEx event's bytes after F0, without the F7 that ends it.
-QByteArray sysexBody(const MidiEvent& e);
 
 /// The programs a song may select on melodic channels (any bank but the drum kits') and on drum
 /// channels (a drum kit), as sent and as its module standard maps them.
