@@ -14,6 +14,13 @@ bool expectsSoundServer();
 /// How long an item waits for a sound server that has gone away before it fails.
 inline constexpr int SoundServerWaitMs = 30000;
 
+/// The rate the sound server's default output runs at, as last asked (0: not known yet).
+int soundServerRate();
+
+/// Asks the sound server for its output's rate again, off the calling thread (the answer
+/// arrives in soundServerRate). Nothing happens while a question is under way.
+void askSoundServerRate();
+
 /// Asks, off the calling thread, whether the sound server takes connections. The answer
 /// arrives in the shared flag: 0 while asking, 1 yes, 2 no. The caller may go away meanwhile.
 class SoundServerProbe {

@@ -6,6 +6,7 @@
 #include "platform/media/LargeBlocks.h"
 #include "platform/media/MidiDevice.h"
 #include "platform/media/MpvDevice.h"
+#include "platform/media/SoundServer.h"
 #include "platform/media/XlibErrors.h"
 
 #include <QFile>
@@ -31,6 +32,10 @@ MpvOutput outputFromEnvironment() {
     // ZYPO_VIDEO names mpv's video output ("null" for headless runs, "x11" for a plain X server).
     out.video = qEnvironmentVariable("ZYPO_VIDEO");
     out.untimed = qEnvironmentVariable("ZYPO_UNTIMED") == QLatin1String("1");
+    if (out.audio.isEmpty() && expectsSoundServer()) {
+        out.rate = soundServerRate();
+        askSoundServerRate(); // for the items after this one: the server may have changed
+    }
     return out;
 }
 
@@ -50,7 +55,7 @@ QString findSoundFont(SettingsStore* settings) {
 class SystemBackend : public MediaBackend {
 public:
     explicit SystemBackend(SettingsStore* settings) {
-        const MpvOutput out = outputFromEnvironment();
+        const MpvOutput out = outputFromEnvironment(); // and asks the sound server its rate
         midi_ = std::make_unique<MidiEngine>(MidiOutput{
             out.audio == QLatin1String("null"), out.untimed, findSoundFont(settings), QString(),
             settings ? settings->read(QStringLiteral("Sound"), QStringLiteral("MidiOut"), QString())

@@ -1,5 +1,8 @@
 """Continuous and single play, pause and resume, heard on the null sink."""
 
+import json
+import subprocess
+
 from desk import (DesktopCase, Recorder, make, main, note_hz, poll, silent_tail, sounding_tail,
                   tones)
 
@@ -28,6 +31,35 @@ class Playback(DesktopCase):
         heard = tones(self.rec.samples(since=max(0, start)), [A, B, C])
         self.assertEqual([t for t in heard if t is not None][:4], [0, 1, 2, 0], heard)
         self.assertNotIn("?", heard)
+
+    def test_a_wav_at_another_rate_leaves_at_the_servers_own(self):
+        # 8-bit mono at 11 kHz, as old collections hold them: converted by the player, so that
+        # the server does not convert its start late.
+        subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                        "sine=frequency=%d:sample_rate=11025:duration=3" % C, "-ac", "1",
+                        "-c:a", "pcm_u8", self.path("d.wav")], check=True)
+
+        def pa(what):
+            out = subprocess.run(["pactl", "-f", "json", "list", what], check=True,
+                                 capture_output=True, text=True).stdout
+            return json.loads(out)
+
+        def rate(spec):  # "u8 1ch 11025Hz"
+            return int(spec.split()[-1].rstrip("Hz"))
+
+        p = self.start()
+        p.choose_entry(3)
+        p.press("play")
+        poll(lambda: sounding_tail(self.rec.samples(), 0.3, C), "d.wav sounding")
+        default = subprocess.run(["pactl", "get-default-sink"], check=True, capture_output=True,
+                                 text=True).stdout.strip()
+        sink = [s for s in pa("sinks") if s["name"] == default][0]
+        # d.wav, and a.wav opened ahead (the song's synthesiser has a stream of its own)
+        inputs = [i for i in pa("sink-inputs") if i["sink"] == sink["index"]
+                  and ".wav" in i["properties"].get("media.name", "")]
+        self.assertTrue(inputs)
+        self.assertEqual({rate(i["sample_specification"]) for i in inputs},
+                         {rate(sink["sample_specification"])}, inputs)
 
     def test_single_play_stops_after_one_item(self):
         p = self.start()
