@@ -280,8 +280,9 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
     setOption(mpv_, "pulse-buffer", clip ? QStringLiteral("50") : QStringLiteral("25"));
     // A stream at another rate than the server's is converted at the server, and the start of
     // such a stream (an 8 or 11 kHz WAV, a 96 kHz one) sounded about 12 ms late: mpv converts
-    // it here instead, ahead, while the item waits to play.
-    if (output_.rate > 0)
+    // it here instead, ahead, while the item waits to play. Not a clip's sound: converted here,
+    // a 22 kHz clip after a clip started 10 ms later, not sooner.
+    if (output_.rate > 0 && !clip)
         setOption(mpv_, "audio-samplerate", QString::number(output_.rate));
     if (wid >= 0) {
         // The picture goes into the carrier, scaled to its size. The window is set before the
