@@ -33,8 +33,11 @@ MpvOutput outputFromEnvironment() {
     out.video = qEnvironmentVariable("ZYPO_VIDEO");
     out.untimed = qEnvironmentVariable("ZYPO_UNTIMED") == QLatin1String("1");
     if (out.audio.isEmpty() && expectsSoundServer()) {
+        // Asked at start, and again only while no answer has come: a server keeps its rate
+        // while it runs, and each question is a connection of its own.
         out.rate = soundServerRate();
-        askSoundServerRate(); // for the items after this one: the server may have changed
+        if (out.rate == 0)
+            askSoundServerRate();
     }
     return out;
 }
