@@ -44,8 +44,8 @@ class Playback(DesktopCase):
                                  capture_output=True, text=True).stdout
             return json.loads(out)
 
-        def rate(spec):  # "u8 1ch 11025Hz"
-            return int(spec.split()[-1].rstrip("Hz"))
+        def rate(sample_format):  # "u8 1ch 11025Hz"
+            return int(sample_format.split()[-1].rstrip("Hz"))
 
         p = self.start()
         p.choose_entry(3)
