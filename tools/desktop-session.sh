@@ -58,7 +58,7 @@ cleanup() {
     kill -9 "${pids[i]}" 2>/dev/null || true
     wait "${pids[i]}" 2>/dev/null || true
   done
-  cp "$session/pulse.log" /tmp/pulse-last.log 2>/dev/null; rm -rf "$session"
+  rm -rf "$session"
   exit "$status"
 }
 trap cleanup EXIT
