@@ -32,8 +32,8 @@ struct MpvOutput {
     QString audio;        // "" = mpv's default, "null" for headless runs
     QString video;        // "" = a scaling output that works on X11, "null" for headless runs
     bool untimed = false; // play faster than real time (tests, soak runs)
-    /// The rate every item's sound is converted to before it leaves: the sound server's own
-    /// (0: each item leaves at its own rate).
+    /// The rate a WAV item's sound is converted to before it leaves: the sound server's own
+    /// (0: it leaves at its own rate). A clip's sound always keeps its own.
     int rate = 0;
     /// How long an item waits for a sound server that has gone away (or is not up yet) before
     /// it fails; meanwhile it stands paused, and goes on where it was once the server is back.
