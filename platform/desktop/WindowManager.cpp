@@ -1,9 +1,11 @@
 #include "platform/desktop/WindowManager.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -76,46 +78,94 @@ bool activateNative(quint64 id) {
 constexpr int ActivationAsks = 15;
 constexpr int ActivationAskMs = 200;
 
-/// A window manager that maps a window on its own time (a Wayland compositor's X11 windows:
-/// the window is drawn on the X server before the compositor shows it) passes over a request
-/// for a window it does not show yet (on a busy machine, for more than a second). Such a window
+/// Asks for the window to be brought to the front: through the window manager on X11, through
+/// Qt's own request (a compositor's activation token) elsewhere.
+void askToActivate(QWidget* window) {
+    if (x11Connection())
+        activateNative(window->internalWinId());
+    else
+        window->activateWindow();
+}
+
+/// A window manager that maps a window on its own time passes over a request for a window it
+/// does not show yet (on a busy machine, for more than a second): a Wayland compositor's X11
+/// windows are drawn on the X server before the compositor shows them, and a Wayland
+/// compositor takes a request for a surface it has not mapped as a launch notice. Such a window
 /// is asked for again, for up to three seconds, until it has been active once: after that the
-/// user may have moved on.
-class ActivationAsk : public QObject {
+/// user may have moved on, and the moment it is seen active no more is asked, so that a user
+/// who goes straight back to another window keeps it.
+class ActivationAsk : public QObject, public QAbstractNativeEventFilter {
 public:
     explicit ActivationAsk(QWidget* window) : QObject(window), window_(window) {
         setObjectName(name());
         window->installEventFilter(this);
+        if (xcb_connection_t* c = x11Connection()) {
+            // The window manager names its active window on the root window: each change is
+            // seen as it happens (Qt follows the root window's properties).
+            activeAtom_ = atom(c, "_NET_ACTIVE_WINDOW");
+            root_ = rootWindow(c);
+            qApp->installNativeEventFilter(this);
+        }
         timer_.setInterval(ActivationAskMs);
         QObject::connect(&timer_, &QTimer::timeout, this, [this] { askAgain(); });
         timer_.start();
     }
+    ~ActivationAsk() override {
+        if (qApp)
+            qApp->removeNativeEventFilter(this);
+    }
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t" || activeAtom_ == XCB_ATOM_NONE)
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & ~0x80) == XCB_PROPERTY_NOTIFY) {
+            const auto* change = static_cast<const xcb_property_notify_event_t*>(message);
+            if (change->window == root_ && change->atom == activeAtom_ && cameToTheFront())
+                finish();
+        }
+        return false;
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == window_ && event->type() == QEvent::WindowActivate)
-            deleteLater(); // it came to the front
+        if (watched == window_ && event->type() == QEvent::WindowActivate && cameToTheFront())
+            finish();
         return false;
     }
 
 private:
+    /// On X11 Qt gives its window the input focus itself, so the window is "activated" whether
+    /// or not the window manager brought it to the front: only the window manager's own active
+    /// window counts there.
+    bool cameToTheFront() const {
+        return x11Connection() ? nativeActiveWindow() == window_->internalWinId()
+                               : QApplication::activeWindow() == window_.data();
+    }
+
+    void finish() {
+        timer_.stop();
+        deleteLater();
+    }
+
     void askAgain() {
-        if (++asks_ > ActivationAsks || !window_->isVisible() || window_->isMinimized() ||
-            nativeActiveWindow() == window_->internalWinId()) {
-            timer_.stop();
-            deleteLater();
+        if (!window_ || ++asks_ > ActivationAsks || !window_->isVisible() || window_->isMinimized() ||
+            cameToTheFront()) {
+            finish();
             return;
         }
-        activateNative(window_->internalWinId());
+        askToActivate(window_);
     }
 
 public:
     static QString name() { return QStringLiteral("zypo-activation-ask"); }
 
 private:
-    QWidget* window_;
+    QPointer<QWidget> window_;
     QTimer timer_;
     int asks_ = 0;
+    xcb_atom_t activeAtom_ = XCB_ATOM_NONE;
+    xcb_window_t root_ = 0;
 };
 
 void askAgainUntilActive(QWidget* window) {
@@ -146,11 +196,13 @@ void WindowManager::SetForegroundWindow(const ForegroundHandle& window) {
         if (w->isMinimized())
             return;
         // Windows without a window system (headless runs) have no stacking to change.
-        if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        const bool windowed = QGuiApplication::platformName() != QLatin1String("offscreen");
+        if (windowed)
             w->raise();
         w->activateWindow();
-        // The window manager may not hand the focus over on Qt's request alone.
-        if (w->internalWinId() != 0 && activateNative(w->internalWinId()))
+        // The window manager may not hand the focus over on Qt's request alone, nor on the
+        // first request for a window it has not shown yet.
+        if (w->internalWinId() != 0 && (activateNative(w->internalWinId()) || windowed))
             askAgainUntilActive(w);
         return;
     }

@@ -7,7 +7,7 @@ ends the player."""
 import os
 
 from desk import Recorder, heard_in_order, make, poll, settings
-from wdesk import (SESSION, WaylandCase, close_box, content, focus, focused, main, mpris,
+from wdesk import (SESSION, BusyCompositor, WaylandCase, close_box, content, focus, focused, main, mpris,
                    mpris_title, screenshot)
 
 GREY = bytes([192, 192, 192])
@@ -64,6 +64,19 @@ class Wayland(WaylandCase):
         poll(lambda: mpris_title() == "clip.avi", "the clip playing")
         poll(lambda: (v := p.video()) and focused() == v["id"], "the video window focused")
         poll(lambda: picture_shown(p.video()), "the picture")
+
+    def test_mode_two_brings_the_picture_to_the_front_on_a_busy_machine(self):
+        p = self.start("clip.avi")
+        p.menu("Shift_L")
+        busy = BusyCompositor()
+        self.addCleanup(busy.stop)
+        for _ in range(3):
+            # A compositor takes a request for a window it has not shown yet as a launch notice,
+            # not as a request for the front: the picture is asked for until it is there.
+            mpris("Play")
+            poll(lambda: (v := p.video()) and focused() == v["id"], "the video window focused")
+            mpris("Stop")
+            poll(lambda: not p.video(), "the video window to close")
 
     def test_mode_three_shows_the_picture_in_front_and_no_box(self):
         p = self.start("a.wav")
