@@ -6,6 +6,7 @@
 #include "platform/media/LargeBlocks.h"
 #include "platform/media/MidiDevice.h"
 #include "platform/media/MpvDevice.h"
+#include "platform/media/PulseClientConfig.h"
 #include "platform/media/SoundServer.h"
 #include "platform/media/XlibErrors.h"
 
@@ -103,6 +104,9 @@ std::unique_ptr<MediaBackend> createSystemMediaBackend(SettingsStore* settings, 
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     adviseLargeBlocks();
     keepXlibErrorsNonFatal();
+    // Before the first sound client (the question for the server's rate, a song's synthesiser,
+    // mpv) connects: each reads its configuration once, when it is made.
+    sendSoundThroughTheSocket();
     auto backend = std::make_unique<SystemBackend>(settings);
     if (preloadSoundFont)
         backend->preload();
