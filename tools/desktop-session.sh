@@ -213,4 +213,11 @@ set +e
 "$@"
 status=$?
 set -e
+# A sound server that aborted under the player (an assertion of its own) fails the session, even
+# where the test went on to pass on a server it started again.
+if grep -q "Assertion .* failed" "$session/pulse.log" 2>/dev/null; then
+  grep -m3 "Assertion .* failed" "$session/pulse.log" >&2
+  echo "desktop-session: the sound server aborted during the session" >&2
+  [ "$status" -ne 0 ] || status=1
+fi
 exit $status
