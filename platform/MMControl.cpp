@@ -189,6 +189,9 @@ void MMControl::doOpen() {
         else
             dropStandby();
     }
+    // A standby that is not taken may already sound, queued behind the item that has ended.
+    if (standby_ && standby_->isPlaying())
+        dropStandby();
     if (device) {
         device->disconnect(this);
     } else {
@@ -262,6 +265,9 @@ void MMControl::prepare(const QString& fileName) {
     standbyHost_ = host;
     standbySize_ = info.size;
     standbyModified_ = info.modifiedNs;
+    // Continuous play: the item that plays now is followed by this one.
+    if (current_ && current_->isPlaying() && !paused_)
+        current_->queueFollower(standby_.get());
 }
 
 bool MMControl::standbyFits(const HostFacts& file) const {
@@ -284,8 +290,13 @@ void MMControl::doPlay() {
         paused_ = false;
         return;
     }
-    if (waiting_ || (current_->isPlaying() && !paused_))
+    if (waiting_)
         return;
+    if (current_->isPlaying() && !paused_) {
+        // Playing already: also an item queued behind the one before it, which went straight on.
+        started_ = true;
+        return;
+    }
     started_ = true;
     if (preceding_ && preceding_->isPlaying()) {
         waiting_ = true;

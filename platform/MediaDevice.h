@@ -45,6 +45,11 @@ public:
     /// The item carries on from the item that played just before it (the initial MIDI file):
     /// it starts in the state that one left, not in the engine's power-on state.
     virtual void setCarriesOn(bool carriesOn) { (void)carriesOn; }
+    /// `next` (opened ahead of time) is to follow this item directly in continuous play. An
+    /// engine that can go on from one item to the next in the same output stream queues it:
+    /// once this item ends, `next` is already playing (its play() then only confirms it), with
+    /// nothing between the two. Closing either undoes it. Others ignore it.
+    virtual void queueFollower(MediaDevice* next) { (void)next; }
 
 Q_SIGNALS:
     void finished();

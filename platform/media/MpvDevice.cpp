@@ -44,6 +44,23 @@ constexpr int FruitlessRestartLimit = 2;
 void setOption(mpv_handle* h, const char* name, const QString& value) {
     mpv_set_option_string(h, name, value.toUtf8().constData());
 }
+
+/// Takes the entry with that id out of the player's playlist, if it is there.
+void removeEntry(mpv_handle* h, std::int64_t id) {
+    std::int64_t count = 0;
+    if (id == 0 || mpv_get_property(h, "playlist-count", MPV_FORMAT_INT64, &count) < 0)
+        return;
+    for (std::int64_t i = 0; i < count; ++i) {
+        const QByteArray name = "playlist/" + QByteArray::number(i) + "/id";
+        std::int64_t entry = 0;
+        if (mpv_get_property(h, name.constData(), MPV_FORMAT_INT64, &entry) >= 0 && entry == id) {
+            const QByteArray index = QByteArray::number(i);
+            const char* remove[] = {"playlist-remove", index.constData(), nullptr};
+            mpv_command(h, remove);
+            return;
+        }
+    }
+}
 } // namespace
 
 MpvDevice::MpvDevice(MpvOutput output) : output_(std::move(output)) {
@@ -190,6 +207,10 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
     // a 22 kHz clip after a clip started 10 ms later, not sooner.
     if (output_.rate > 0 && !clip)
         setOption(mpv_, "audio-samplerate", QString::number(output_.rate));
+    // WAV items leave as float (lossless for their 8 to 24 bits), so that items of differing
+    // sample formats leave alike and one can follow another in the same stream (queueFollower).
+    if (!clip)
+        setOption(mpv_, "audio-format", QStringLiteral("float"));
     if (wid >= 0) {
         // The picture goes into the carrier, scaled to its size. The window is set before the
         // file is loaded: switching outputs later can stall.
@@ -277,13 +298,17 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
         return loadError_;
     // The length is read once here, and followed as the decoder learns better.
     mpv_observe_property(mpv_, 0, "duration", MPV_FORMAT_DOUBLE);
+    listen();
+    return 0;
+}
+
+void MpvDevice::listen() {
     mpv_set_wakeup_callback(
         mpv_,
         [](void* self) {
             QMetaObject::invokeMethod(static_cast<MpvDevice*>(self), &MpvDevice::drain, Qt::QueuedConnection);
         },
         this);
-    return 0;
 }
 
 void MpvDevice::setDisplay(QWidget* window) {
@@ -356,6 +381,9 @@ int MpvDevice::pause() {
 }
 
 void MpvDevice::close() {
+    unqueueFollower();
+    if (leader_)
+        leader_->unqueueFollower();
     const bool wasPlaying = playing_;
     playing_ = false;
     ++closes_;
@@ -413,6 +441,13 @@ void MpvDevice::drainLoad() {
 
 void MpvDevice::handle(mpv_event* ev) {
     switch (ev->event_id) {
+    case MPV_EVENT_START_FILE:
+        entry_ = static_cast<mpv_event_start_file*>(ev->data)->playlist_entry_id;
+        if (leaderEntry_ != 0) {
+            removeEntry(mpv_, leaderEntry_); // played: the playlist keeps no trail of items
+            leaderEntry_ = 0;
+        }
+        break;
     case MPV_EVENT_FILE_LOADED:
         loaded_ = true;
         break;
@@ -444,6 +479,8 @@ void MpvDevice::handle(mpv_event* ev) {
         const bool wasPlaying = playing_;
         playing_ = false;
         stallTimer_.stop();
+        if (follower_ && end->reason == MPV_END_FILE_REASON_EOF && end->playlist_entry_id == entry_)
+            handOver(); // the player goes on with the follower's file
         if (end->reason == MPV_END_FILE_REASON_ERROR)
             Q_EMIT failed(errorNumber(end->error, path_));
         else if (end->reason == MPV_END_FILE_REASON_EOF && wasPlaying)
@@ -576,7 +613,89 @@ bool MpvDevice::waitsForData() const {
     return underrun;
 }
 
+void MpvDevice::queueFollower(MediaDevice* next) {
+    auto* follower = qobject_cast<MpvDevice*>(next);
+    if (!follower || follower == this || !mpv_ || !follower->mpv_ || video_ || follower->video_ ||
+        serverAway_ || follower->serverAway_ || restarting_ || follower->leader_)
+        return;
+    // Only a sound that leaves as this one's does: the stream stays as it was opened for this
+    // item, and a sound of another format would be converted to it (a stereo item made mono).
+    char* mine = mpv_get_property_string(mpv_, "audio-out-params");
+    char* theirs = mpv_get_property_string(follower->mpv_, "audio-out-params");
+    const bool alike = mine && theirs && qstrcmp(mine, theirs) == 0;
+    mpv_free(mine);
+    mpv_free(theirs);
+    if (!alike)
+        return;
+    unqueueFollower();
+    const QByteArray file = hostBytes(follower->path_);
+    const char* append[] = {"loadfile", file.constData(), "append", nullptr};
+    if (mpv_command(mpv_, append) < 0)
+        return;
+    std::int64_t count = 0;
+    mpv_get_property(mpv_, "playlist-count", MPV_FORMAT_INT64, &count);
+    const QByteArray idName = "playlist/" + QByteArray::number(count - 1) + "/id";
+    std::int64_t id = 0;
+    if (count < 2 || mpv_get_property(mpv_, idName.constData(), MPV_FORMAT_INT64, &id) < 0) {
+        removeEntry(mpv_, id);
+        return;
+    }
+    // At this item's end mpv goes straight on with the queued file, its sound in the same
+    // stream right behind this one's (and the end is reported as the last sound is handed to
+    // the stream, not once it has been heard).
+    mpv_set_property_string(mpv_, "gapless-audio", "yes");
+    follower_ = follower;
+    followerEntry_ = id;
+    follower->leader_ = this;
+}
+
+void MpvDevice::unqueueFollower() {
+    if (!follower_)
+        return;
+    follower_->leader_ = nullptr;
+    follower_ = nullptr;
+    if (mpv_) {
+        // Its entry goes (if mpv has just gone on to it, that stops it: this item has ended and
+        // the follower plays from its own player if it comes), and this item's end is reported
+        // once it has been heard again.
+        removeEntry(mpv_, followerEntry_);
+        mpv_set_property_string(mpv_, "gapless-audio", "no");
+    }
+    followerEntry_ = 0;
+}
+
+void MpvDevice::handOver() {
+    MpvDevice* follower = follower_;
+    follower_ = nullptr;
+    follower->leader_ = nullptr;
+    mpv_handle* player = mpv_;
+    mpv_ = nullptr; // this device's drain ends here; the follower's takes the rest
+    serverTimer_.stop();
+    follower->adopt(player, serverAway_);
+    follower->leaderEntry_ = entry_;
+    followerEntry_ = 0;
+}
+
+void MpvDevice::adopt(mpv_handle* player, bool serverAway) {
+    abandonPlayer(); // its own, loaded for the open, is done with
+    mpv_ = player;
+    listen();
+    QMetaObject::invokeMethod(this, &MpvDevice::drain, Qt::QueuedConnection);
+    // Its end is reported once heard, unless another item is queued behind it in turn.
+    mpv_set_property_string(mpv_, "gapless-audio", "no");
+    serverAway_ = serverAway;
+    playing_ = true;
+    lastPosition_ = -1;
+    stalledSeconds_ = 0;
+    starvedSeconds_ = 0;
+    if (serverAway_)
+        holdForServer();
+    else
+        stallTimer_.start();
+}
+
 void MpvDevice::abandonPlayer() {
+    unqueueFollower();
     if (!mpv_) {
         delete carrier_;
         return;
@@ -619,6 +738,7 @@ int MpvDevice::restartPlayer(double seconds) {
 
 void MpvDevice::holdForServer() {
     // Nothing is heard on the null output: the item stands still rather than play on unheard.
+    unqueueFollower(); // the follower opens its stream anew, in its own player
     stallTimer_.stop();
     int flag = 1;
     mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag);

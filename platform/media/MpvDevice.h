@@ -60,6 +60,10 @@ public:
     QSize sourceSize() const override { return size_; }
     void setDisplay(QWidget* window) override;
     bool sharesFacts() const override { return true; }
+    /// A WAV item whose sound leaves in the same format as this one's is queued in this item's
+    /// player: the sound goes on in the same stream, where a stream of its own would start at
+    /// the turn of one of the sound server's cycles, up to a cycle after this one's end.
+    void queueFollower(MediaDevice* next) override;
 
     /// An mpv error code (negative) as a media error number.
     static int errorNumber(int mpvError, const QString& hostPath);
@@ -83,6 +87,13 @@ private:
     bool waitsForData() const;
     /// Ends the player without waiting for it (see endPlayer); its carrier goes with it.
     void abandonPlayer();
+    void listen(); // mpv's events for this player come to this device
+    /// The follower queued in this player leaves it (and plays from its own when it comes).
+    void unqueueFollower();
+    /// This item has ended and its player has gone on with the follower's file: the follower
+    /// takes the player over (its own, loaded at open, ends).
+    void handOver();
+    void adopt(mpv_handle* player, bool serverAway);
     int restartPlayer(double seconds);
     MpvOutput output_;
     mpv_handle* mpv_ = nullptr;
@@ -112,9 +123,14 @@ private:
     QTimer stallTimer_; // a playing item's position is watched for an output that hangs
     double lastPosition_ = -1;
     int stalledSeconds_ = 0;
-    int starvedSeconds_ = 0;     // standing while the file's data is awaited
-    int fruitlessRestarts_ = 0;  // started afresh without moving on since
-    bool reloadingFile_ = false; // loaded afresh for the server that came back
+    int starvedSeconds_ = 0;         // standing while the file's data is awaited
+    int fruitlessRestarts_ = 0;      // started afresh without moving on since
+    bool reloadingFile_ = false;     // loaded afresh for the server that came back
+    QPointer<MpvDevice> follower_;   // queued in this player, to take it over at this item's end
+    QPointer<MpvDevice> leader_;     // the device whose player has this item's file queued
+    std::int64_t entry_ = 0;         // this item's entry in its player's playlist
+    std::int64_t followerEntry_ = 0; // the follower's entry, queued behind it
+    std::int64_t leaderEntry_ = 0;   // taken over: the leader's entry, to go once this one starts
 };
 
 } // namespace zypo

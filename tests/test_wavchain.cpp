@@ -1,0 +1,216 @@
+// WAV items that follow one another in continuous play go on in one player and one output
+// stream: the real mpv device with null output, in real time, on WAVs made here.
+#include "TestSupport.h"
+#include "platform/MMControl.h"
+#include "platform/media/MpvDevice.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <memory>
+
+using namespace zypo;
+
+namespace {
+
+void put(QByteArray& b, unsigned v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        b.append(static_cast<char>((v >> (8 * i)) & 0xff));
+}
+
+/// A 16-bit PCM WAV of a tone, `ms` long, at 22,050 Hz.
+QByteArray toneWav(int channels, int ms) {
+    const int rate = 22050;
+    const int frames = rate * ms / 1000;
+    QByteArray pcm;
+    for (int i = 0; i < frames; ++i) {
+        const auto s = static_cast<int>(8000 * std::sin(2 * M_PI * 440.0 * i / rate));
+        for (int c = 0; c < channels; ++c)
+            put(pcm, static_cast<unsigned>(s) & 0xffff, 2);
+    }
+    QByteArray b("RIFF");
+    put(b, 36 + pcm.size(), 4);
+    b.append("WAVEfmt ");
+    put(b, 16, 4);
+    put(b, 1, 2);
+    put(b, channels, 2);
+    put(b, rate, 4);
+    put(b, rate * channels * 2, 4);
+    put(b, channels * 2, 2);
+    put(b, 16, 2);
+    b.append("data");
+    put(b, pcm.size(), 4);
+    return b + pcm;
+}
+
+bool waitFor(QSignalSpy& spy, int count = 1) {
+    QDeadlineTimer limit(30000); // only keeps a broken engine from hanging the suite
+    while (spy.count() < count && !limit.hasExpired())
+        spy.wait(50);
+    return spy.count() >= count;
+}
+
+class WavChain : public ::testing::Test {
+protected:
+    QString wav(const QString& name, int channels, int ms = 600) {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(toneWav(channels, ms));
+        return path;
+    }
+    std::unique_ptr<MpvDevice> opened(const QString& path) {
+        auto d = std::make_unique<MpvDevice>(MpvOutput{QStringLiteral("null"), QStringLiteral("null")});
+        EXPECT_EQ(d->open(path), 0) << path.toStdString();
+        return d;
+    }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(WavChain, TheFollowerSoundsAsTheItemEndsAndOutlivesItsClose) {
+    auto a = opened(wav(QStringLiteral("a.wav"), 1));
+    auto b = opened(wav(QStringLiteral("b.wav"), 1, 900));
+    QSignalSpy aDone(a.get(), &MediaDevice::finished);
+    QSignalSpy bDone(b.get(), &MediaDevice::finished);
+    ASSERT_EQ(a->play(), 0);
+    a->queueFollower(b.get());
+    ASSERT_TRUE(waitFor(aDone));
+    // Already under way, before anyone has told it to play.
+    EXPECT_TRUE(b->isPlaying());
+    // The item before it is closed as the next one is opened: that must not silence it.
+    a->close();
+    a.reset();
+    ASSERT_EQ(b->play(), 0);
+    QDeadlineTimer limit(30000);
+    while (b->position() < 100 && !limit.hasExpired())
+        QTest::qWait(10);
+    EXPECT_GE(b->position(), 100);
+    ASSERT_EQ(b->pause(), 0);
+    QTest::qWait(100); // the position settles where the output stopped
+    const qint64 held = b->position();
+    QTest::qWait(200);
+    EXPECT_EQ(b->position(), held);
+    EXPECT_EQ(bDone.count(), 0);
+    ASSERT_EQ(b->play(), 0);
+    ASSERT_TRUE(waitFor(bDone));
+    EXPECT_EQ(bDone.count(), 1);
+    EXPECT_EQ(b->length(), 900);
+}
+
+TEST_F(WavChain, AChainRunsOnAcrossManyItemsAndEachEndsOnce) {
+    // a, b, c, a, b, c ...: each item queued behind the one playing, as continuous play does.
+    const QString files[] = {wav(QStringLiteral("a.wav"), 2, 300), wav(QStringLiteral("b.wav"), 2, 350),
+                             wav(QStringLiteral("c.wav"), 2, 400)};
+    std::unique_ptr<MpvDevice> playing = opened(files[0]);
+    ASSERT_EQ(playing->play(), 0);
+    int ended = 0;
+    for (int i = 1; i <= 9; ++i) {
+        auto next = opened(files[i % 3]);
+        playing->queueFollower(next.get());
+        QSignalSpy done(playing.get(), &MediaDevice::finished);
+        QSignalSpy failed(playing.get(), &MediaDevice::failed);
+        ASSERT_TRUE(waitFor(done)) << "item " << i - 1;
+        QTest::qWait(20);
+        EXPECT_EQ(done.count(), 1);
+        EXPECT_EQ(failed.count(), 0);
+        ++ended;
+        ASSERT_TRUE(next->isPlaying()) << "item " << i;
+        playing->close();
+        playing = std::move(next);
+        ASSERT_EQ(playing->play(), 0);
+    }
+    QSignalSpy done(playing.get(), &MediaDevice::finished);
+    ASSERT_TRUE(waitFor(done));
+    EXPECT_EQ(ended, 9);
+}
+
+TEST_F(WavChain, WhatIsNotQueuedOrLeavesTheQueueIsNotHeard) {
+    // A stereo item behind a mono one would leave in the mono stream: it opens its own.
+    {
+        auto mono = opened(wav(QStringLiteral("m.wav"), 1));
+        auto stereo = opened(wav(QStringLiteral("s.wav"), 2));
+        QSignalSpy done(mono.get(), &MediaDevice::finished);
+        ASSERT_EQ(mono->play(), 0);
+        mono->queueFollower(stereo.get());
+        ASSERT_TRUE(waitFor(done));
+        EXPECT_FALSE(stereo->isPlaying());
+        QSignalSpy stereoDone(stereo.get(), &MediaDevice::finished);
+        mono->close();
+        ASSERT_EQ(stereo->play(), 0); // it plays from its own player
+        ASSERT_TRUE(waitFor(stereoDone));
+    }
+    // The follower dropped (another entry chosen, Stop): the item ends alone.
+    {
+        auto a = opened(wav(QStringLiteral("a.wav"), 1));
+        auto b = opened(wav(QStringLiteral("b.wav"), 1));
+        QSignalSpy done(a.get(), &MediaDevice::finished);
+        QSignalSpy bDone(b.get(), &MediaDevice::finished);
+        ASSERT_EQ(a->play(), 0);
+        a->queueFollower(b.get());
+        b->close();
+        b.reset();
+        ASSERT_TRUE(waitFor(done));
+        EXPECT_FALSE(a->isPlaying());
+    }
+    // The item closed before its end (Next pressed): the follower is still there, on its own.
+    {
+        auto a = opened(wav(QStringLiteral("a.wav"), 1));
+        auto b = opened(wav(QStringLiteral("b.wav"), 1));
+        QSignalSpy bDone(b.get(), &MediaDevice::finished);
+        ASSERT_EQ(a->play(), 0);
+        a->queueFollower(b.get());
+        QTest::qWait(100);
+        a->close();
+        QTest::qWait(700);
+        EXPECT_FALSE(b->isPlaying());
+        EXPECT_EQ(b->position(), 0);
+        ASSERT_EQ(b->play(), 0);
+        ASSERT_TRUE(waitFor(bDone));
+    }
+}
+
+namespace {
+class MpvOnly : public MediaBackend {
+public:
+    std::unique_ptr<MediaDevice> create(const QString&, const QString&, int&) override {
+        return std::make_unique<MpvDevice>(MpvOutput{QStringLiteral("null"), QStringLiteral("null")});
+    }
+    bool wantsStandby() const override { return true; }
+};
+} // namespace
+
+TEST_F(WavChain, TheTransportReportsTheEndOfAnItemThatWentStraightOn) {
+    const QString a = wav(QStringLiteral("a.wav"), 1, 400);
+    const QString b = wav(QStringLiteral("b.wav"), 1, 400);
+    MpvOnly backend;
+    MMControl mmc(&backend, nullptr);
+    QSignalSpy done(&mmc, &MMControl::Done);
+    // Continuous play: open and play, the next opened ahead; at each end the next is opened and
+    // played. The standby is queued behind the playing item, and its end is reported too.
+    mmc.setFileName(a);
+    mmc.setCommand(QStringLiteral("Open"));
+    mmc.setCommand(QStringLiteral("Play"));
+    ASSERT_EQ(mmc.Error(), 0);
+    QString next = b;
+    for (int i = 0; i < 4; ++i) {
+        mmc.prepare(next);
+        ASSERT_EQ(mmc.standbyFile(), next);
+        ASSERT_TRUE(waitFor(done, i + 1)) << "item " << i;
+        EXPECT_EQ(done.last().at(0).value<std::int16_t>(), 1);
+        mmc.setCommand(QStringLiteral("Close"));
+        mmc.setFileName(next);
+        mmc.setCommand(QStringLiteral("Open"));
+        ASSERT_EQ(mmc.Error(), 0);
+        mmc.setCommand(QStringLiteral("Play"));
+        ASSERT_EQ(mmc.Error(), 0);
+        EXPECT_EQ(mmc.Mode(), ModePlaying);
+        next = next == a ? b : a;
+    }
+    ASSERT_TRUE(waitFor(done, 5));
+    EXPECT_EQ(done.count(), 5);
+}
