@@ -14,6 +14,7 @@ import os
 import signal
 import struct
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -320,6 +321,18 @@ def tones(samples, expected, hop=0.1, window=0.03):
     return seq
 
 
+def tones_heard(samples, hop=0.25, window=0.03):
+    """The notes heard, by name, hop by hop ('-' silence): for failure reports."""
+    names = ["C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"]
+    step, size = int(hop * RATE), int(window * RATE)
+    heard = []
+    for start in range(0, len(samples) - size, step):
+        block = samples[start:start + size]
+        f = pitch(block) if rms(block) >= SOUND else 0.0
+        heard.append(names[round(12 * math.log2(f / 440.0) + 9) % 12] if f > 0 else "-")
+    return " ".join(heard)
+
+
 def heard_in_order(samples, expected):
     """The expected tones (indexes) in the order they were heard, leaving out stretches of no
     note or another one (a tracker may lose a note for a moment where it dips)."""
@@ -481,12 +494,37 @@ class DesktopCase(unittest.TestCase):
         self.others = []
 
     def tearDown(self):
+        if self._failed():
+            self._report()
         for p in self.players:
             p.terminate()
         end_restarted_sound_servers()
         for o in self.others:
             o.close()
         subprocess.run(["rm", "-rf", self.dir])
+
+    def _failed(self):
+        result = getattr(getattr(self, "_outcome", None), "result", None)
+        return result is not None and any(
+            test is self for test, _ in result.failures + result.errors)
+
+    def _report(self):
+        """What a failure in a session that is gone afterwards needs to be understood: the
+        players' own output, the streams the server had and what the sink had played."""
+        out = sys.stderr
+        for p in self.players:
+            state = "running" if p.alive() else f"ended ({p.proc.returncode})"
+            tail = p.output().splitlines()[-40:]
+            out.write(f"--- player {p.proc.pid}, {state}; its last output:\n")
+            out.write("".join(f"    {line}\n" for line in tail) or "    (none)\n")
+        streams = run("pactl", "list", "short", "sink-inputs", check=False)
+        out.write("--- the server's streams:\n" + (streams or "    (none)\n"))
+        rec = getattr(self, "rec", None)
+        if isinstance(rec, Recorder):
+            samples = rec.samples()
+            last = samples[-5 * RATE:]
+            out.write(f"--- recorded {rec.seconds():.1f} s; the last {len(last) / RATE:.1f} s at "
+                      f"RMS {rms(last):.0f}, heard (pitch classes): {tones_heard(last)}\n")
 
     def path(self, name):
         return os.path.join(self.dir, name)
