@@ -21,9 +21,8 @@ void put(QByteArray& b, unsigned v, int bytes) {
         b.append(static_cast<char>((v >> (8 * i)) & 0xff));
 }
 
-/// A 16-bit PCM WAV of a tone, `ms` long, at 22,050 Hz.
-QByteArray toneWav(int channels, int ms) {
-    const int rate = 22050;
+/// A 16-bit PCM WAV of a tone, `ms` long.
+QByteArray toneWav(int channels, int ms, int rate) {
     const int frames = rate * ms / 1000;
     QByteArray pcm;
     for (int i = 0; i < frames; ++i) {
@@ -55,11 +54,11 @@ bool waitFor(QSignalSpy& spy, int count = 1) {
 
 class WavChain : public ::testing::Test {
 protected:
-    QString wav(const QString& name, int channels, int ms = 600) {
+    QString wav(const QString& name, int channels, int ms = 600, int rate = 22050) {
         const QString path = dir.filePath(name);
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(toneWav(channels, ms));
+        f.write(toneWav(channels, ms, rate));
         return path;
     }
     std::unique_ptr<MpvDevice> opened(const QString& path) {
@@ -73,8 +72,9 @@ protected:
 } // namespace
 
 TEST_F(WavChain, TheFollowerSoundsAsTheItemEndsAndOutlivesItsClose) {
+    // A mono item, then a stereo one: the mono one leaves as stereo, so that they share a stream.
     auto a = opened(wav(QStringLiteral("a.wav"), 1));
-    auto b = opened(wav(QStringLiteral("b.wav"), 1, 900));
+    auto b = opened(wav(QStringLiteral("b.wav"), 2, 900));
     QSignalSpy aDone(a.get(), &MediaDevice::finished);
     QSignalSpy bDone(b.get(), &MediaDevice::finished);
     ASSERT_EQ(a->play(), 0);
@@ -130,19 +130,20 @@ TEST_F(WavChain, AChainRunsOnAcrossManyItemsAndEachEndsOnce) {
 }
 
 TEST_F(WavChain, WhatIsNotQueuedOrLeavesTheQueueIsNotHeard) {
-    // A stereo item behind a mono one would leave in the mono stream: it opens its own.
+    // An item at another rate would be converted to this one's (here, where nothing converts
+    // every item to the sound server's rate): it opens its own stream.
     {
-        auto mono = opened(wav(QStringLiteral("m.wav"), 1));
-        auto stereo = opened(wav(QStringLiteral("s.wav"), 2));
-        QSignalSpy done(mono.get(), &MediaDevice::finished);
-        ASSERT_EQ(mono->play(), 0);
-        mono->queueFollower(stereo.get());
+        auto low = opened(wav(QStringLiteral("m.wav"), 1));
+        auto high = opened(wav(QStringLiteral("s.wav"), 1, 600, 44100));
+        QSignalSpy done(low.get(), &MediaDevice::finished);
+        ASSERT_EQ(low->play(), 0);
+        low->queueFollower(high.get());
         ASSERT_TRUE(waitFor(done));
-        EXPECT_FALSE(stereo->isPlaying());
-        QSignalSpy stereoDone(stereo.get(), &MediaDevice::finished);
-        mono->close();
-        ASSERT_EQ(stereo->play(), 0); // it plays from its own player
-        ASSERT_TRUE(waitFor(stereoDone));
+        EXPECT_FALSE(high->isPlaying());
+        QSignalSpy highDone(high.get(), &MediaDevice::finished);
+        low->close();
+        ASSERT_EQ(high->play(), 0); // it plays from its own player
+        ASSERT_TRUE(waitFor(highDone));
     }
     // The follower dropped (another entry chosen, Stop): the item ends alone.
     {

@@ -45,6 +45,9 @@ void setOption(mpv_handle* h, const char* name, const QString& value) {
     mpv_set_option_string(h, name, value.toUtf8().constData());
 }
 
+// Spreads a mono sound to both sides at its full level.
+constexpr const char* MonoToStereo = "lavfi=[channelmap=map=0-0|0-1:channel_layout=stereo]";
+
 /// Takes the entry with that id out of the player's playlist, if it is there.
 void removeEntry(mpv_handle* h, std::int64_t id) {
     std::int64_t count = 0;
@@ -296,10 +299,30 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
     }
     if (loadError_ != 0)
         return loadError_;
+    leaves_.clear();
+    if (!clip)
+        settleSound();
     // The length is read once here, and followed as the decoder learns better.
     mpv_observe_property(mpv_, 0, "duration", MPV_FORMAT_DOUBLE);
     listen();
     return 0;
+}
+
+void MpvDevice::settleSound() {
+    // A mono item leaves as stereo, both sides at its full level (as the sound server spreads a
+    // mono stream): mono and stereo items then leave alike and can share a stream. (mpv's own
+    // conversion would spread it at -3 dB.)
+    std::int64_t channels = 0, rate = 0;
+    mpv_get_property(mpv_, "audio-params/channel-count", MPV_FORMAT_INT64, &channels);
+    mpv_get_property(mpv_, "audio-params/samplerate", MPV_FORMAT_INT64, &rate);
+    if (channels <= 0 || rate <= 0)
+        return;
+    upmixed_ = channels == 1;
+    if (upmixed_)
+        mpv_set_property_string(mpv_, "af", MonoToStereo);
+    leaves_ = QStringLiteral("%1 Hz, %2 ch")
+                  .arg(output_.rate > 0 ? output_.rate : rate)
+                  .arg(upmixed_ ? 2 : channels);
 }
 
 void MpvDevice::listen() {
@@ -619,18 +642,34 @@ void MpvDevice::queueFollower(MediaDevice* next) {
         serverAway_ || follower->serverAway_ || restarting_ || follower->leader_)
         return;
     // Only a sound that leaves as this one's does: the stream stays as it was opened for this
-    // item, and a sound of another format would be converted to it (a stereo item made mono).
-    char* mine = mpv_get_property_string(mpv_, "audio-out-params");
-    char* theirs = mpv_get_property_string(follower->mpv_, "audio-out-params");
-    const bool alike = mine && theirs && qstrcmp(mine, theirs) == 0;
-    mpv_free(mine);
-    mpv_free(theirs);
-    if (!alike)
+    // item, and a sound of another rate or channel count would be converted to it.
+    if (leaves_.isEmpty() || leaves_ != follower->leaves_)
         return;
     unqueueFollower();
-    const QByteArray file = hostBytes(follower->path_);
-    const char* append[] = {"loadfile", file.constData(), "append", nullptr};
-    if (mpv_command(mpv_, append) < 0)
+    // Its own spreading to stereo (or none) holds while its file plays, whatever this item's.
+    QByteArray file = hostBytes(follower->path_);
+    QByteArray filter = follower->upmixed_ ? QByteArray(MonoToStereo) : QByteArray();
+    mpv_node optionValues[1];
+    optionValues[0].format = MPV_FORMAT_STRING;
+    optionValues[0].u.string = filter.data();
+    char* optionKeys[] = {const_cast<char*>("af")};
+    mpv_node_list optionList{1, optionValues, optionKeys};
+    mpv_node args[4];
+    char* argKeys[] = {const_cast<char*>("name"), const_cast<char*>("url"), const_cast<char*>("flags"),
+                       const_cast<char*>("options")};
+    args[0].format = MPV_FORMAT_STRING;
+    args[0].u.string = const_cast<char*>("loadfile");
+    args[1].format = MPV_FORMAT_STRING;
+    args[1].u.string = file.data();
+    args[2].format = MPV_FORMAT_STRING;
+    args[2].u.string = const_cast<char*>("append");
+    args[3].format = MPV_FORMAT_NODE_MAP;
+    args[3].u.list = &optionList;
+    mpv_node_list argList{4, args, argKeys};
+    mpv_node command;
+    command.format = MPV_FORMAT_NODE_MAP;
+    command.u.list = &argList;
+    if (mpv_command_node(mpv_, &command, nullptr) < 0)
         return;
     std::int64_t count = 0;
     mpv_get_property(mpv_, "playlist-count", MPV_FORMAT_INT64, &count);

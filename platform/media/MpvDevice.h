@@ -88,6 +88,8 @@ private:
     /// Ends the player without waiting for it (see endPlayer); its carrier goes with it.
     void abandonPlayer();
     void listen(); // mpv's events for this player come to this device
+    /// A WAV item's sound, once loaded: spread to stereo if mono; what it leaves as is noted.
+    void settleSound();
     /// The follower queued in this player leaves it (and plays from its own when it comes).
     void unqueueFollower();
     /// This item has ended and its player has gone on with the follower's file: the follower
@@ -128,6 +130,8 @@ private:
     bool reloadingFile_ = false;     // loaded afresh for the server that came back
     QPointer<MpvDevice> follower_;   // queued in this player, to take it over at this item's end
     QPointer<MpvDevice> leader_;     // the device whose player has this item's file queued
+    QString leaves_;                 // how a WAV item's sound leaves (rate, channels), once loaded
+    bool upmixed_ = false;           // a mono item spread to stereo
     std::int64_t entry_ = 0;         // this item's entry in its player's playlist
     std::int64_t followerEntry_ = 0; // the follower's entry, queued behind it
     std::int64_t leaderEntry_ = 0;   // taken over: the leader's entry, to go once this one starts
