@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMetaObject>
@@ -45,8 +46,34 @@ void setOption(mpv_handle* h, const char* name, const QString& value) {
     mpv_set_option_string(h, name, value.toUtf8().constData());
 }
 
-// Spreads a mono sound to both sides at its full level.
+// Spreads a mono sound to both sides at its full level (mpv's own conversion would spread it
+// at -3 dB).
 constexpr const char* MonoToStereo = "lavfi=[channelmap=map=0-0|0-1:channel_layout=stereo]";
+
+/// The channel count a RIFF WAV's header gives (0: not a RIFF WAV, or not read).
+int riffChannels(const QString& hostPath) {
+    QFile file;
+    if (!openHostFile(hostPath, file))
+        return 0;
+    const QByteArray head = file.read(4096);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return 0;
+    const auto le = [&head](qsizetype at, int bytes) {
+        quint32 v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = (v << 8) | static_cast<quint8>(head[at + i]);
+        return v;
+    };
+    for (qsizetype at = 12; at + 8 <= head.size();) {
+        const quint32 size = le(at + 4, 4);
+        if (head.mid(at, 4) == "fmt ")
+            return at + 12 <= head.size() ? static_cast<int>(le(at + 10, 2)) : 0;
+        if (size > static_cast<quint32>(head.size()))
+            return 0;
+        at += 8 + size + (size & 1);
+    }
+    return 0;
+}
 
 /// Takes the entry with that id out of the player's playlist, if it is there.
 void removeEntry(mpv_handle* h, std::int64_t id) {
@@ -214,6 +241,12 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
     // sample formats leave alike and one can follow another in the same stream (queueFollower).
     if (!clip)
         setOption(mpv_, "audio-format", QStringLiteral("float"));
+    // A mono WAV leaves as stereo, both sides at its full level: mono and stereo items then
+    // leave alike and can share a stream. Set before the load: mpv sets its output up for the
+    // sound as it stands then, and a filter given later does not change that output.
+    upmixed_ = !clip && riffChannels(path_) == 1;
+    if (upmixed_)
+        setOption(mpv_, "af", QString::fromLatin1(MonoToStereo));
     if (wid >= 0) {
         // The picture goes into the carrier, scaled to its size. The window is set before the
         // file is loaded: switching outputs later can stall.
@@ -309,20 +342,11 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
 }
 
 void MpvDevice::settleSound() {
-    // A mono item leaves as stereo, both sides at its full level (as the sound server spreads a
-    // mono stream): mono and stereo items then leave alike and can share a stream. (mpv's own
-    // conversion would spread it at -3 dB.)
     std::int64_t channels = 0, rate = 0;
-    mpv_get_property(mpv_, "audio-params/channel-count", MPV_FORMAT_INT64, &channels);
-    mpv_get_property(mpv_, "audio-params/samplerate", MPV_FORMAT_INT64, &rate);
-    if (channels <= 0 || rate <= 0)
-        return;
-    upmixed_ = channels == 1;
-    if (upmixed_)
-        mpv_set_property_string(mpv_, "af", MonoToStereo);
-    leaves_ = QStringLiteral("%1 Hz, %2 ch")
-                  .arg(output_.rate > 0 ? output_.rate : rate)
-                  .arg(upmixed_ ? 2 : channels);
+    mpv_get_property(mpv_, "audio-out-params/channel-count", MPV_FORMAT_INT64, &channels);
+    mpv_get_property(mpv_, "audio-out-params/samplerate", MPV_FORMAT_INT64, &rate);
+    if (channels > 0 && rate > 0)
+        leaves_ = QStringLiteral("%1 Hz, %2 ch").arg(rate).arg(channels);
 }
 
 void MpvDevice::listen() {

@@ -218,26 +218,33 @@ def current_title(names=("a.mid", "b.mid")):
 class Recorder:
     """What the null sink plays, recorded from its monitor at low latency."""
 
-    def __init__(self):
+    def __init__(self, channels=1):
+        self.channels = channels
         self.file = tempfile.NamedTemporaryFile(suffix=".raw", delete=False)
         sink = os.environ["ZYPO_DESKTOP_SINK"]
         self.proc = subprocess.Popen(
             ["parec", "--latency-msec=20", f"--device={sink}.monitor", "--format=s16le",
-             f"--rate={RATE}", "--channels=1", "--raw"],
+             f"--rate={RATE}", f"--channels={channels}", "--raw"],
             stdout=self.file, stderr=subprocess.DEVNULL)
 
     def seconds(self):
         self.file.flush()
-        return os.path.getsize(self.file.name) / 2 / RATE
+        return os.path.getsize(self.file.name) / 2 / self.channels / RATE
 
     def samples(self, since=0.0):
+        """Mono: the samples; stereo: the left side (see sides)."""
+        return self.sides(since)[0]
+
+    def sides(self, since=0.0):
+        """The recording from `since` seconds, one array per channel."""
         self.file.flush()
         a = array.array("h")
+        frame = 2 * self.channels
         with open(self.file.name, "rb") as f:
-            f.seek(int(since * RATE) * 2)
+            f.seek(int(since * RATE) * frame)
             data = f.read()
-        a.frombytes(data[: len(data) // 2 * 2])
-        return a
+        a.frombytes(data[: len(data) // frame * frame])
+        return [a[c::self.channels] for c in range(self.channels)]
 
     def wait_seconds(self, n):
         """Waits until n more seconds of sound have been recorded."""
@@ -520,7 +527,7 @@ class DesktopCase(unittest.TestCase):
         streams = run("pactl", "list", "short", "sink-inputs", check=False)
         out.write("--- the server's streams:\n" + (streams or "    (none)\n"))
         rec = getattr(self, "rec", None)
-        if isinstance(rec, Recorder):
+        if isinstance(rec, Recorder) and os.path.exists(rec.file.name):
             samples = rec.samples()
             last = samples[-5 * RATE:]
             out.write(f"--- recorded {rec.seconds():.1f} s; the last {len(last) / RATE:.1f} s at "

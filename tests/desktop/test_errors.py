@@ -26,8 +26,8 @@ class Errors(DesktopCase):
         self.rec = Recorder()
 
     def tearDown(self):
+        super().tearDown()  # a failure's report reads the recording
         self.rec.stop()
-        super().tearDown()
 
     def test_a_broken_file_gets_a_box_over_the_main_window_and_play_goes_on(self):
         p = self.start()

@@ -1,10 +1,11 @@
 """Continuous and single play, pause and resume, heard on the null sink."""
 
 import json
+import math
 import subprocess
 
-from desk import (DesktopCase, Recorder, make, main, note_hz, poll, silent_tail, sounding_tail,
-                  tones)
+from desk import (RATE, DesktopCase, Recorder, make, main, note_hz, pitch, poll, rms, same_note,
+                  silent_tail, sounding_tail, tones)
 
 A, B, C = 440.0, note_hz(76), note_hz(74)  # a.wav (A4), b.mid (E5, an organ note), c.wav (D5)
 
@@ -18,8 +19,8 @@ class Playback(DesktopCase):
         self.rec = Recorder()
 
     def tearDown(self):
+        super().tearDown()  # a failure's report reads the recording
         self.rec.stop()
-        super().tearDown()
 
     def test_a_folder_plays_in_list_order_and_wraps(self):
         p = self.start()
@@ -120,6 +121,54 @@ class Playback(DesktopCase):
         self.rec.wait_seconds(1.5)
         self.assertTrue(silent_tail(self.rec.samples(), 1.5), "still silent after stop")
         self.assertTrue(p.alive(), p.output())
+
+
+class WavAfterWav(DesktopCase):
+    """WAVs one after another, mono and stereo, as old collections mix them."""
+
+    def tearDown(self):
+        super().tearDown()
+        if getattr(self, "rec", None):
+            self.rec.stop()
+
+    def test_a_mono_and_a_stereo_wav_keep_their_sides_and_share_a_stream(self):
+        def ffmpeg(*args):
+            subprocess.run(["ffmpeg", "-v", "error", *args], check=True)
+        tone = "sine=frequency=%d:sample_rate=22050:duration=1.5"
+        ffmpeg("-f", "lavfi", "-i", tone % A, "-ac", "1", "-c:a", "pcm_s16le", self.path("a.wav"))
+        # the sides of different notes (E5 and A4)
+        ffmpeg("-f", "lavfi", "-i", tone % note_hz(76), "-f", "lavfi", "-i", tone % A,
+               "-filter_complex", "[0][1]amerge=inputs=2", "-c:a", "pcm_s16le", self.path("b.wav"))
+        level = 32768 / 8 / math.sqrt(2)  # ffmpeg's sine: amplitude 1/8 of full scale
+
+        def streams():
+            """The streams the server is playing (the item opened ahead waits in one corked)."""
+            out = subprocess.run(["pactl", "-f", "json", "list", "sink-inputs"], check=True,
+                                 capture_output=True, text=True).stdout
+            return {i["index"] for i in json.loads(out) if not i["corked"]}
+
+        rec = self.rec = Recorder(channels=2)
+        p = self.start()
+        p.choose_entry(0)
+        p.press("play")
+        poll(lambda: sounding_tail(rec.samples(), 0.3, A), "a.wav sounding")
+        rec.wait_seconds(0.3)  # past the stream's start (PipeWire fades it in)
+        during_a = streams()
+        left, right = [side[-int(0.3 * RATE):] for side in rec.sides()]
+        # A mono item is heard on both sides at its own level.
+        self.assertEqual(list(left), list(right))
+        self.assertAlmostEqual(rms(left), level, delta=level * 0.05)
+        poll(lambda: sounding_tail(rec.samples(), 0.3, note_hz(76)), "b.wav sounding")
+        rec.wait_seconds(0.3)
+        left, right = [side[-int(0.3 * RATE):] for side in rec.sides()]
+        # A stereo item after it keeps its two sides apart, each at its own level.
+        self.assertTrue(same_note(pitch(left[-480:]), note_hz(76)), pitch(left[-480:]))
+        self.assertTrue(same_note(pitch(right[-480:]), A), pitch(right[-480:]))
+        self.assertAlmostEqual(rms(left), level, delta=level * 0.05)
+        self.assertAlmostEqual(rms(right), level, delta=level * 0.05)
+        # ... and went on in the stream the mono one had: no stream of its own started (one
+        # that starts waits for the turn of the server's cycle, a gap of up to a cycle).
+        self.assertEqual(streams(), during_a)
 
 
 if __name__ == "__main__":
