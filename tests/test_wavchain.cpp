@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <cmath>
 #include <memory>
 
@@ -100,6 +101,22 @@ TEST_F(WavChain, TheFollowerSoundsAsTheItemEndsAndOutlivesItsClose) {
     ASSERT_TRUE(waitFor(bDone));
     EXPECT_EQ(bDone.count(), 1);
     EXPECT_EQ(b->length(), 900);
+}
+
+TEST_F(WavChain, AFollowerQueuedAsAShortItemEndsStillPlays) {
+    // The item has ended in mpv, and its end is not handled yet, when the follower is queued.
+    auto a = opened(wav(QStringLiteral("a.wav"), 1, 40));
+    auto b = opened(wav(QStringLiteral("b.wav"), 1, 400));
+    QSignalSpy aDone(a.get(), &MediaDevice::finished);
+    QSignalSpy bDone(b.get(), &MediaDevice::finished);
+    QSignalSpy bFailed(b.get(), &MediaDevice::failed);
+    ASSERT_EQ(a->play(), 0);
+    QThread::msleep(500); // no events handled meanwhile
+    a->queueFollower(b.get());
+    ASSERT_TRUE(waitFor(aDone));
+    a->close();
+    ASSERT_TRUE(waitFor(bDone));
+    EXPECT_EQ(bFailed.count(), 0);
 }
 
 TEST_F(WavChain, AChainRunsOnAcrossManyItemsAndEachEndsOnce) {

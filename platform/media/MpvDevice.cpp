@@ -686,7 +686,9 @@ void MpvDevice::queueFollower(MediaDevice* next) {
     args[1].format = MPV_FORMAT_STRING;
     args[1].u.string = file.data();
     args[2].format = MPV_FORMAT_STRING;
-    args[2].u.string = const_cast<char*>("append");
+    // If mpv has finished this item's file already (a short item; its end not yet handled
+    // here), the queued file starts at once, as it would have had it been queued in time.
+    args[2].u.string = const_cast<char*>("append-play");
     args[3].format = MPV_FORMAT_NODE_MAP;
     args[3].u.list = &optionList;
     mpv_node_list argList{4, args, argKeys};
