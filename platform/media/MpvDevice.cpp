@@ -670,32 +670,9 @@ void MpvDevice::queueFollower(MediaDevice* next) {
     if (leaves_.isEmpty() || leaves_ != follower->leaves_)
         return;
     unqueueFollower();
-    // Its own spreading to stereo (or none) holds while its file plays, whatever this item's.
-    QByteArray file = hostBytes(follower->path_);
-    QByteArray filter = follower->upmixed_ ? QByteArray(MonoToStereo) : QByteArray();
-    mpv_node optionValues[1];
-    optionValues[0].format = MPV_FORMAT_STRING;
-    optionValues[0].u.string = filter.data();
-    char* optionKeys[] = {const_cast<char*>("af")};
-    mpv_node_list optionList{1, optionValues, optionKeys};
-    mpv_node args[4];
-    char* argKeys[] = {const_cast<char*>("name"), const_cast<char*>("url"), const_cast<char*>("flags"),
-                       const_cast<char*>("options")};
-    args[0].format = MPV_FORMAT_STRING;
-    args[0].u.string = const_cast<char*>("loadfile");
-    args[1].format = MPV_FORMAT_STRING;
-    args[1].u.string = file.data();
-    args[2].format = MPV_FORMAT_STRING;
     // If mpv has finished this item's file already (a short item; its end not yet handled
     // here), the queued file starts at once, as it would have had it been queued in time.
-    args[2].u.string = const_cast<char*>("append-play");
-    args[3].format = MPV_FORMAT_NODE_MAP;
-    args[3].u.list = &optionList;
-    mpv_node_list argList{4, args, argKeys};
-    mpv_node command;
-    command.format = MPV_FORMAT_NODE_MAP;
-    command.u.list = &argList;
-    if (mpv_command_node(mpv_, &command, nullptr) < 0)
+    if (!follower->loadInto(mpv_, "append-play", 0))
         return;
     std::int64_t count = 0;
     mpv_get_property(mpv_, "playlist-count", MPV_FORMAT_INT64, &count);
@@ -712,6 +689,37 @@ void MpvDevice::queueFollower(MediaDevice* next) {
     follower_ = follower;
     followerEntry_ = id;
     follower->leader_ = this;
+}
+
+bool MpvDevice::loadInto(mpv_handle* player, const char* how, double seconds) const {
+    // This item's own spreading to stereo (or none) holds while its file plays, whatever the
+    // player's own item had.
+    QByteArray file = hostBytes(path_);
+    QByteArray filter = upmixed_ ? QByteArray(MonoToStereo) : QByteArray();
+    QByteArray start = QByteArray::number(seconds, 'f', 3);
+    mpv_node optionValues[2];
+    optionValues[0].format = MPV_FORMAT_STRING;
+    optionValues[0].u.string = filter.data();
+    optionValues[1].format = MPV_FORMAT_STRING;
+    optionValues[1].u.string = start.data();
+    char* optionKeys[] = {const_cast<char*>("af"), const_cast<char*>("start")};
+    mpv_node_list optionList{2, optionValues, optionKeys};
+    mpv_node args[4];
+    char* argKeys[] = {const_cast<char*>("name"), const_cast<char*>("url"), const_cast<char*>("flags"),
+                       const_cast<char*>("options")};
+    args[0].format = MPV_FORMAT_STRING;
+    args[0].u.string = const_cast<char*>("loadfile");
+    args[1].format = MPV_FORMAT_STRING;
+    args[1].u.string = file.data();
+    args[2].format = MPV_FORMAT_STRING;
+    args[2].u.string = const_cast<char*>(how);
+    args[3].format = MPV_FORMAT_NODE_MAP;
+    args[3].u.list = &optionList;
+    mpv_node_list argList{4, args, argKeys};
+    mpv_node command;
+    command.format = MPV_FORMAT_NODE_MAP;
+    command.u.list = &argList;
+    return mpv_command_node(player, &command, nullptr) >= 0;
 }
 
 void MpvDevice::unqueueFollower() {
@@ -828,13 +836,17 @@ void MpvDevice::askForServer() {
     // Once the server answers, mpv opens its output again; "current-ao" tells when the stream
     // is the server's. (Not before: each reload drops what mpv had queued for its output.)
     if (serverProbe_.answered()) {
-        if (position() == 0) {
+        char* output = mpv_get_property_string(mpv_, "current-ao");
+        const bool noOutput = !output || !*output;
+        mpv_free(output);
+        const qint64 at = position();
+        if (at == 0 || noOutput) {
             // Loaded while the server was away and not heard yet: mpv does not set up the
-            // output of a file that has not started again, so the file is loaded afresh.
+            // output of a file that has not started again, so the file is loaded afresh. So
+            // too where mpv has let go of its output altogether (seen on PipeWire when the
+            // server went while one item went straight on to the next): nothing to reload.
             reloadingFile_ = true;
-            const QByteArray file = hostBytes(path_);
-            const char* load[] = {"loadfile", file.constData(), "replace", nullptr};
-            mpv_command_async(mpv_, 0, load);
+            loadInto(mpv_, "replace", static_cast<double>(at) / 1000.0);
         } else {
             const char* reload[] = {"ao-reload", nullptr};
             mpv_command_async(mpv_, 0, reload);

@@ -96,6 +96,8 @@ private:
     /// takes the player over (its own, loaded at open, ends).
     void handOver();
     void adopt(mpv_handle* player, bool serverAway);
+    /// Loads this item's file into `player` ("append-play", "replace"), from `seconds` on.
+    bool loadInto(mpv_handle* player, const char* how, double seconds) const;
     int restartPlayer(double seconds);
     MpvOutput output_;
     mpv_handle* mpv_ = nullptr;
