@@ -342,11 +342,15 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
 }
 
 void MpvDevice::settleSound() {
+    // What the decoder gives, as it will leave: the output of an item loaded paused may not be
+    // set up yet.
     std::int64_t channels = 0, rate = 0;
-    mpv_get_property(mpv_, "audio-out-params/channel-count", MPV_FORMAT_INT64, &channels);
-    mpv_get_property(mpv_, "audio-out-params/samplerate", MPV_FORMAT_INT64, &rate);
+    mpv_get_property(mpv_, "audio-params/channel-count", MPV_FORMAT_INT64, &channels);
+    mpv_get_property(mpv_, "audio-params/samplerate", MPV_FORMAT_INT64, &rate);
     if (channels > 0 && rate > 0)
-        leaves_ = QStringLiteral("%1 Hz, %2 ch").arg(rate).arg(channels);
+        leaves_ = QStringLiteral("%1 Hz, %2 ch")
+                      .arg(output_.rate > 0 ? output_.rate : rate)
+                      .arg(upmixed_ ? 2 : channels);
 }
 
 void MpvDevice::listen() {
@@ -703,7 +707,9 @@ bool MpvDevice::loadInto(mpv_handle* player, const char* how, double seconds) co
     optionValues[1].format = MPV_FORMAT_STRING;
     optionValues[1].u.string = start.data();
     char* optionKeys[] = {const_cast<char*>("af"), const_cast<char*>("start")};
-    mpv_node_list optionList{2, optionValues, optionKeys};
+    // A start of its own only where it goes on from a point: one at 0 still seeks as the file
+    // starts, which drops the sound queued ahead of it and opens the output afresh.
+    mpv_node_list optionList{seconds > 0 ? 2 : 1, optionValues, optionKeys};
     mpv_node args[4];
     char* argKeys[] = {const_cast<char*>("name"), const_cast<char*>("url"), const_cast<char*>("flags"),
                        const_cast<char*>("options")};
