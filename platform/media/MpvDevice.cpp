@@ -2,13 +2,13 @@
 
 #include "platform/HostPath.h"
 #include "platform/MediaErrors.h"
+#include "platform/media/MpvChain.h"
 #include "platform/media/MpvPicture.h"
 #include "platform/media/PlayerEnds.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMetaObject>
@@ -46,51 +46,6 @@ void setOption(mpv_handle* h, const char* name, const QString& value) {
     mpv_set_option_string(h, name, value.toUtf8().constData());
 }
 
-// Spreads a mono sound to both sides at its full level (mpv's own conversion would spread it
-// at -3 dB).
-constexpr const char* MonoToStereo = "lavfi=[channelmap=map=0-0|0-1:channel_layout=stereo]";
-
-/// The channel count a RIFF WAV's header gives (0: not a RIFF WAV, or not read).
-int riffChannels(const QString& hostPath) {
-    QFile file;
-    if (!openHostFile(hostPath, file))
-        return 0;
-    const QByteArray head = file.read(4096);
-    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
-        return 0;
-    const auto le = [&head](qsizetype at, int bytes) {
-        quint32 v = 0;
-        for (int i = bytes - 1; i >= 0; --i)
-            v = (v << 8) | static_cast<quint8>(head[at + i]);
-        return v;
-    };
-    for (qsizetype at = 12; at + 8 <= head.size();) {
-        const quint32 size = le(at + 4, 4);
-        if (head.mid(at, 4) == "fmt ")
-            return at + 12 <= head.size() ? static_cast<int>(le(at + 10, 2)) : 0;
-        if (size > static_cast<quint32>(head.size()))
-            return 0;
-        at += 8 + size + (size & 1);
-    }
-    return 0;
-}
-
-/// Takes the entry with that id out of the player's playlist, if it is there.
-void removeEntry(mpv_handle* h, std::int64_t id) {
-    std::int64_t count = 0;
-    if (id == 0 || mpv_get_property(h, "playlist-count", MPV_FORMAT_INT64, &count) < 0)
-        return;
-    for (std::int64_t i = 0; i < count; ++i) {
-        const QByteArray name = "playlist/" + QByteArray::number(i) + "/id";
-        std::int64_t entry = 0;
-        if (mpv_get_property(h, name.constData(), MPV_FORMAT_INT64, &entry) >= 0 && entry == id) {
-            const QByteArray index = QByteArray::number(i);
-            const char* remove[] = {"playlist-remove", index.constData(), nullptr};
-            mpv_command(h, remove);
-            return;
-        }
-    }
-}
 } // namespace
 
 MpvDevice::MpvDevice(MpvOutput output) : output_(std::move(output)) {
@@ -341,18 +296,6 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
     return 0;
 }
 
-void MpvDevice::settleSound() {
-    // What the decoder gives, as it will leave: the output of an item loaded paused may not be
-    // set up yet.
-    std::int64_t channels = 0, rate = 0;
-    mpv_get_property(mpv_, "audio-params/channel-count", MPV_FORMAT_INT64, &channels);
-    mpv_get_property(mpv_, "audio-params/samplerate", MPV_FORMAT_INT64, &rate);
-    if (channels > 0 && rate > 0)
-        leaves_ = QStringLiteral("%1 Hz, %2 ch")
-                      .arg(output_.rate > 0 ? output_.rate : rate)
-                      .arg(upmixed_ ? 2 : channels);
-}
-
 void MpvDevice::listen() {
     mpv_set_wakeup_callback(
         mpv_,
@@ -495,7 +438,7 @@ void MpvDevice::handle(mpv_event* ev) {
     case MPV_EVENT_START_FILE:
         entry_ = static_cast<mpv_event_start_file*>(ev->data)->playlist_entry_id;
         if (leaderEntry_ != 0) {
-            removeEntry(mpv_, leaderEntry_); // played: the playlist keeps no trail of items
+            removePlaylistEntry(mpv_, leaderEntry_); // played: the playlist keeps no trail of items
             leaderEntry_ = 0;
         }
         break;
@@ -662,115 +605,6 @@ bool MpvDevice::waitsForData() const {
     }
     mpv_free_node_contents(&state);
     return underrun;
-}
-
-void MpvDevice::queueFollower(MediaDevice* next) {
-    auto* follower = qobject_cast<MpvDevice*>(next);
-    if (!follower || follower == this || !mpv_ || !follower->mpv_ || video_ || follower->video_ ||
-        serverAway_ || follower->serverAway_ || restarting_ || follower->leader_)
-        return;
-    // Only a sound that leaves as this one's does: the stream stays as it was opened for this
-    // item, and a sound of another rate or channel count would be converted to it.
-    if (leaves_.isEmpty() || leaves_ != follower->leaves_)
-        return;
-    unqueueFollower();
-    // If mpv has finished this item's file already (a short item; its end not yet handled
-    // here), the queued file starts at once, as it would have had it been queued in time.
-    if (!follower->loadInto(mpv_, "append-play", 0))
-        return;
-    std::int64_t count = 0;
-    mpv_get_property(mpv_, "playlist-count", MPV_FORMAT_INT64, &count);
-    const QByteArray idName = "playlist/" + QByteArray::number(count - 1) + "/id";
-    std::int64_t id = 0;
-    if (count < 2 || mpv_get_property(mpv_, idName.constData(), MPV_FORMAT_INT64, &id) < 0) {
-        removeEntry(mpv_, id);
-        return;
-    }
-    // At this item's end mpv goes straight on with the queued file, its sound in the same
-    // stream right behind this one's (and the end is reported as the last sound is handed to
-    // the stream, not once it has been heard).
-    mpv_set_property_string(mpv_, "gapless-audio", "yes");
-    follower_ = follower;
-    followerEntry_ = id;
-    follower->leader_ = this;
-}
-
-bool MpvDevice::loadInto(mpv_handle* player, const char* how, double seconds) const {
-    // This item's own spreading to stereo (or none) holds while its file plays, whatever the
-    // player's own item had.
-    QByteArray file = hostBytes(path_);
-    QByteArray filter = upmixed_ ? QByteArray(MonoToStereo) : QByteArray();
-    QByteArray start = QByteArray::number(seconds, 'f', 3);
-    mpv_node optionValues[2];
-    optionValues[0].format = MPV_FORMAT_STRING;
-    optionValues[0].u.string = filter.data();
-    optionValues[1].format = MPV_FORMAT_STRING;
-    optionValues[1].u.string = start.data();
-    char* optionKeys[] = {const_cast<char*>("af"), const_cast<char*>("start")};
-    // A start of its own only where it goes on from a point: one at 0 still seeks as the file
-    // starts, which drops the sound queued ahead of it and opens the output afresh.
-    mpv_node_list optionList{seconds > 0 ? 2 : 1, optionValues, optionKeys};
-    mpv_node args[4];
-    char* argKeys[] = {const_cast<char*>("name"), const_cast<char*>("url"), const_cast<char*>("flags"),
-                       const_cast<char*>("options")};
-    args[0].format = MPV_FORMAT_STRING;
-    args[0].u.string = const_cast<char*>("loadfile");
-    args[1].format = MPV_FORMAT_STRING;
-    args[1].u.string = file.data();
-    args[2].format = MPV_FORMAT_STRING;
-    args[2].u.string = const_cast<char*>(how);
-    args[3].format = MPV_FORMAT_NODE_MAP;
-    args[3].u.list = &optionList;
-    mpv_node_list argList{4, args, argKeys};
-    mpv_node command;
-    command.format = MPV_FORMAT_NODE_MAP;
-    command.u.list = &argList;
-    return mpv_command_node(player, &command, nullptr) >= 0;
-}
-
-void MpvDevice::unqueueFollower() {
-    if (!follower_)
-        return;
-    follower_->leader_ = nullptr;
-    follower_ = nullptr;
-    if (mpv_) {
-        // Its entry goes (if mpv has just gone on to it, that stops it: this item has ended and
-        // the follower plays from its own player if it comes), and this item's end is reported
-        // once it has been heard again.
-        removeEntry(mpv_, followerEntry_);
-        mpv_set_property_string(mpv_, "gapless-audio", "no");
-    }
-    followerEntry_ = 0;
-}
-
-void MpvDevice::handOver() {
-    MpvDevice* follower = follower_;
-    follower_ = nullptr;
-    follower->leader_ = nullptr;
-    mpv_handle* player = mpv_;
-    mpv_ = nullptr; // this device's drain ends here; the follower's takes the rest
-    serverTimer_.stop();
-    follower->adopt(player, serverAway_);
-    follower->leaderEntry_ = entry_;
-    followerEntry_ = 0;
-}
-
-void MpvDevice::adopt(mpv_handle* player, bool serverAway) {
-    abandonPlayer(); // its own, loaded for the open, is done with
-    mpv_ = player;
-    listen();
-    QMetaObject::invokeMethod(this, &MpvDevice::drain, Qt::QueuedConnection);
-    // Its end is reported once heard, unless another item is queued behind it in turn.
-    mpv_set_property_string(mpv_, "gapless-audio", "no");
-    serverAway_ = serverAway;
-    playing_ = true;
-    lastPosition_ = -1;
-    stalledSeconds_ = 0;
-    starvedSeconds_ = 0;
-    if (serverAway_)
-        holdForServer();
-    else
-        stallTimer_.start();
 }
 
 void MpvDevice::abandonPlayer() {

@@ -1,7 +1,9 @@
 #pragma once
 // WAV, AVI and anything else FFmpeg plays, on libmpv. One mpv instance per open item: "Open"
 // loads the file paused and reads its length and picture size; "Play" unpauses. mpv's events
-// are drained on the UI thread (its wakeup callback only queues a call).
+// are drained on the UI thread (its wakeup callback only queues a call). A WAV item opened ahead
+// to follow a playing WAV is also queued in that item's player, and takes it over at the end
+// (queueFollower, in MpvChain.cpp): one output stream across the two.
 //
 // The picture is drawn into a window of the device's own (the carrier), made before the file is
 // loaded: mpv's video output is set up with the first load, the first frame is decoded into it
