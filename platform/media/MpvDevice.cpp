@@ -46,6 +46,11 @@ void setOption(mpv_handle* h, const char* name, const QString& value) {
     mpv_set_option_string(h, name, value.toUtf8().constData());
 }
 
+// A clip's sound keeps its own rate, format and channels; a WAV's is made to leave alike.
+bool isClip(const QString& path) {
+    return path.endsWith(QLatin1String(".avi"), Qt::CaseInsensitive);
+}
+
 } // namespace
 
 MpvDevice::MpvDevice(MpvOutput output) : output_(std::move(output)) {
@@ -94,6 +99,10 @@ int MpvDevice::open(const QString& hostPath) {
         return mcierr::InvalidFile;
     if (!facts.readable)
         return mcierr::FileRead;
+    // A mono WAV is spread to stereo (see load). Its header is read here, once: the transport
+    // has just read it off the window's thread, and a player started afresh for a disk gone
+    // silent must not read it again on that thread.
+    upmixed_ = !isClip(hostPath) && riffChannels(hostPath) == 1;
     // A file without pictures never sets mpv's output up in its carrier.
     const Pictures way = pictures();
     const std::int64_t wid = way == Pictures::Carrier ? makeCarrier() : -1;
@@ -184,7 +193,7 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
     // when the other's ends (at mpv's default of 100 ms, a gap of about 20 ms opens between
     // two items). A clip's sound starts with its picture, and there 50 ms measured steadier:
     // a clip after a clip 9-10 ms every time, where 25 ms gave 3 or 18 ms by chance.
-    const bool clip = path_.endsWith(QLatin1String(".avi"), Qt::CaseInsensitive);
+    const bool clip = isClip(path_);
     setOption(mpv_, "pulse-buffer", clip ? QStringLiteral("50") : QStringLiteral("25"));
     // A stream at another rate than the server's is converted at the server, and the start of
     // such a stream (an 8 or 11 kHz WAV, a 96 kHz one) sounded about 12 ms late: mpv converts
@@ -199,7 +208,6 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
     // A mono WAV leaves as stereo, both sides at its full level: mono and stereo items then
     // leave alike and can share a stream. Set before the load: mpv sets its output up for the
     // sound as it stands then, and a filter given later does not change that output.
-    upmixed_ = !clip && riffChannels(path_) == 1;
     if (upmixed_)
         setOption(mpv_, "af", QString::fromLatin1(MonoToStereo));
     if (wid >= 0) {

@@ -90,7 +90,7 @@ private:
     /// Ends the player without waiting for it (see endPlayer); its carrier goes with it.
     void abandonPlayer();
     void listen(); // mpv's events for this player come to this device
-    /// A WAV item's sound, once loaded: spread to stereo if mono; what it leaves as is noted.
+    /// A WAV item's sound, once loaded: what it will leave as (rate, channels) is noted.
     void settleSound();
     /// The follower queued in this player leaves it (and plays from its own when it comes).
     void unqueueFollower();
