@@ -235,6 +235,14 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
     } else if (!output_.audio.isEmpty()) {
         setOption(mpv_, "ao", output_.audio);
     }
+    if (!output_.logFolder.isEmpty()) {
+        static std::atomic<int> players{0};
+        setOption(mpv_, "log-file",
+                  QStringLiteral("%1/mpv-%2-%3.log")
+                      .arg(output_.logFolder)
+                      .arg(QCoreApplication::applicationPid())
+                      .arg(++players));
+    }
     if (output_.untimed) {
         setOption(mpv_, "untimed", QStringLiteral("yes"));
         setOption(mpv_, "ao-null-untimed", QStringLiteral("yes"));

@@ -40,6 +40,9 @@ struct MpvOutput {
     /// How long an item waits for a sound server that has gone away (or is not up yet) before
     /// it fails; meanwhile it stands paused, and goes on where it was once the server is back.
     int serverWaitMs = SoundServerWaitMs;
+    /// A folder where each player writes mpv's own log ("" for none): how an item that was never
+    /// heard went, read after the fact.
+    QString logFolder = {};
 };
 
 class MpvDevice : public MediaDevice {

@@ -33,6 +33,7 @@ MpvOutput outputFromEnvironment() {
     // ZYPO_VIDEO names mpv's video output ("null" for headless runs, "x11" for a plain X server).
     out.video = qEnvironmentVariable("ZYPO_VIDEO");
     out.untimed = qEnvironmentVariable("ZYPO_UNTIMED") == QLatin1String("1");
+    out.logFolder = qEnvironmentVariable("ZYPO_MPV_LOG");
     if (out.audio.isEmpty() && expectsSoundServer()) {
         // Asked at start, and again only while no answer has come: a server keeps its rate
         // while it runs, and each question is a connection of its own.

@@ -389,6 +389,8 @@ class Player:
         e = dict(os.environ)
         e.update(env or {})
         self.log = open(os.path.join(tempfile.gettempdir(), f"zypo-{os.getpid()}-{time.time_ns()}.log"), "w")
+        self.mpv_logs = tempfile.mkdtemp(prefix="zypo-mpv-")  # mpv's own, one per player it starts
+        e.setdefault("ZYPO_MPV_LOG", self.mpv_logs)
         self.proc = subprocess.Popen([ZYPO, *args], cwd=cwd, env=e, stdout=self.log, stderr=self.log)
         self.main = poll(self._find_main, "the main window")
         g = geometry(self.main)
@@ -474,6 +476,16 @@ class Player:
         with open(self.log.name, encoding="utf-8", errors="replace") as f:
             return f.read()
 
+    def mpv_output(self, lines=25):
+        """The last lines of each mpv log the player wrote, oldest player first."""
+        logs = sorted((os.path.join(self.mpv_logs, n) for n in os.listdir(self.mpv_logs)),
+                      key=os.path.getmtime) if os.path.isdir(self.mpv_logs) else []
+        out = {}
+        for name in logs:
+            with open(name, encoding="utf-8", errors="replace") as f:
+                out[os.path.basename(name)] = f.read().splitlines()[-lines:]
+        return out
+
 
 def settings():
     """The player's settings file as sections of keys (values unquoted)."""
@@ -508,7 +520,7 @@ class DesktopCase(unittest.TestCase):
         end_restarted_sound_servers()
         for o in self.others:
             o.close()
-        subprocess.run(["rm", "-rf", self.dir])
+        subprocess.run(["rm", "-rf", self.dir, *[p.mpv_logs for p in self.players]])
 
     def _failed(self):
         result = getattr(getattr(self, "_outcome", None), "result", None)
@@ -524,7 +536,13 @@ class DesktopCase(unittest.TestCase):
             tail = p.output().splitlines()[-40:]
             out.write(f"--- player {p.proc.pid}, {state}; its last output:\n")
             out.write("".join(f"    {line}\n" for line in tail) or "    (none)\n")
-        streams = run("pactl", "list", "short", "sink-inputs", check=False)
+            for name, lines in p.mpv_output().items():
+                out.write(f"--- {name}:\n" + "".join(f"    {line}\n" for line in lines))
+        streams = subprocess.run(["pactl", "list", "sink-inputs"], capture_output=True, text=True,
+                                 env=dict(os.environ, LC_ALL="C")).stdout
+        streams = "".join(line + "\n" for line in streams.splitlines() if any(
+            key in line for key in ("Sink Input #", "Corked", "Sample Spec", "media.name",
+                                    "application.process.id", "Volume: front")))
         out.write("--- the server's streams:\n" + (streams or "    (none)\n"))
         rec = getattr(self, "rec", None)
         if isinstance(rec, Recorder) and os.path.exists(rec.file.name):
