@@ -20,6 +20,8 @@ struct Answer {
 };
 // Long enough for any disk that is there; short enough not to be seen.
 constexpr auto QuickAnswer = std::chrono::milliseconds(30);
+// How long the user's input waits behind a disk that answers slowly (see loop).
+constexpr qint64 InputHeldMs = 1500;
 
 std::mutex slowDiskMutex;
 std::function<void()> slowDisk;
@@ -76,20 +78,36 @@ DiskWait::Result DiskWait::loop(const std::function<bool()>& settled, int limitM
     waits_.push_back(&abandoned);
     QElapsedTimer clock;
     clock.start();
-    QEventLoop loop;
-    QTimer tick;
     Result result = TimedOut;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (settled())
-            result = Answered;
-        else if (abandoned)
-            result = Abandoned;
-        else if (clock.elapsed() < limitMs)
-            return;
-        loop.quit();
-    });
-    tick.start(20);
-    loop.exec(userInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    // The user's clicks and keys wait, as they would behind a window that is busy, for as long
+    // as a disk that is merely slow takes: an entry clicked and Play pressed at once then play
+    // that entry, where Play met a transport with nothing open yet and went unheard, and keys
+    // that follow a click do not run inside the click's own open. A disk silent for longer
+    // lets them through, so that the user can give the wait up.
+    bool holding = userInput;
+    for (;;) {
+        QEventLoop loop;
+        QTimer tick;
+        bool letInput = false;
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            if (settled())
+                result = Answered;
+            else if (abandoned)
+                result = Abandoned;
+            else if (clock.elapsed() >= limitMs)
+                result = TimedOut;
+            else if (holding && clock.elapsed() >= InputHeldMs)
+                letInput = true;
+            else
+                return;
+            loop.quit();
+        });
+        tick.start(20);
+        loop.exec(userInput && !holding ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+        if (!letInput)
+            break;
+        holding = false;
+    }
     waits_.erase(std::find(waits_.begin(), waits_.end(), &abandoned));
     // Ended from outside (the application quits every event loop as it ends): given up.
     if (result == TimedOut && clock.elapsed() < limitMs)

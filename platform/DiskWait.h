@@ -1,9 +1,10 @@
 #pragma once
 // Questions to the disk that may never be answered (a network share that stops answering, a
 // drive that spins up, a volume going away) are asked on a thread of their own. The caller
-// waits for the answer up to a limit, and while it waits the window goes on drawing and taking
-// clicks: Stop, another entry or the end of the player give the wait up at once. A disk that
-// answers within a few milliseconds costs no event loop, so nothing else runs meanwhile.
+// waits for the answer up to a limit, and while it waits the window goes on drawing. Clicks and
+// keys wait behind a disk that is only slow (a second or so) and are taken after it; past that
+// Stop, another entry or the end of the player give the wait up at once. A disk that answers
+// within a few milliseconds costs no event loop, so nothing else runs meanwhile.
 #include <functional>
 #include <vector>
 

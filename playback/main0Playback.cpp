@@ -12,6 +12,7 @@
 #include "playback/TimeText.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTimer>
 
 namespace zypo {
@@ -290,7 +291,11 @@ void main0::CloseItem() {
         StatusBar1->setPanelText(2, QString());
         StatusBar1->setPanelText(3, QString());
     }
-    QCoreApplication::processEvents();
+    // The window settles (what was closed goes, the cleared panels are drawn), but the user's
+    // clicks and keys wait: closing is mostly the first half of opening another entry, and a
+    // Play pressed right after choosing that entry, taken here, would meet a transport with
+    // nothing open and go unheard.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void main0::MMC_PlayClick(bool& Cancel) {

@@ -1,16 +1,19 @@
 """A share that stops answering: a FUSE file system that shows a source folder, where reads of
 the files named on the command line answer for their first 16 KiB (or --head BYTES) and then
 never (as a network share that goes silent after a file's header, or a part of it, was read).
+With --slow MS instead, every read of those files answers, but only after MS milliseconds (a
+share far away).
 Runs in the foreground until it is ended; its mount is then gone and any read still waiting
 fails. Once a read waits, the file MOUNTPOINT.waiting exists and holds the number of reads that
 have waited so far.
 
-    hangfs.py [--head BYTES] SOURCE MOUNTPOINT NAME..."""
+    hangfs.py [--head BYTES | --slow MS] SOURCE MOUNTPOINT NAME..."""
 
 import errno
 import os
 import sys
 import threading
+import time
 
 from fusepy import FUSE, FuseOSError, Operations
 
@@ -20,9 +23,10 @@ HEAD = 16384
 
 
 class HangFs(Operations):
-    def __init__(self, source, mountpoint, hanging, head=HEAD):
+    def __init__(self, source, mountpoint, hanging, head=HEAD, slow=0):
         self.source = source
         self.head = head
+        self.slow = slow
         self.waiting = 0
         self.counting = threading.Lock()
         self.marker = mountpoint.rstrip("/") + ".waiting"
@@ -49,7 +53,9 @@ class HangFs(Operations):
         return 0
 
     def read(self, path, size, offset, fh):
-        if os.path.basename(path) in self.hanging and offset + size > self.head:
+        if self.slow and os.path.basename(path) in self.hanging:
+            time.sleep(self.slow / 1000)
+        elif os.path.basename(path) in self.hanging and offset + size > self.head:
             if offset >= self.head:
                 with self.counting:
                     self.waiting += 1
@@ -65,9 +71,12 @@ class HangFs(Operations):
 
 if __name__ == "__main__":
     args = sys.argv[1:]
-    head = HEAD
+    head, slow = HEAD, 0
     if args[0] == "--head":
         head = int(args[1])
         args = args[2:]
+    elif args[0] == "--slow":
+        slow = int(args[1])
+        args = args[2:]
     source, mountpoint, *hanging = args
-    FUSE(HangFs(source, mountpoint, hanging, head), mountpoint, foreground=True, nothreads=False, direct_io=True, ro=True)
+    FUSE(HangFs(source, mountpoint, hanging, head, slow), mountpoint, foreground=True, nothreads=False, direct_io=True, ro=True)

@@ -50,9 +50,9 @@ class HungShare(DesktopCase):
             self.fs = None
         subprocess.run(["fusermount3", "-u", "-z", self.mount], stderr=subprocess.DEVNULL)
 
-    def share(self, *hanging, head=None):
+    def share(self, *hanging, head=None, slow=None):
         # fusepy is Debian's, for the system's own Python.
-        options = ["--head", str(head)] if head else []
+        options = ["--head", str(head)] if head else ["--slow", str(slow)] if slow else []
         self.fs = subprocess.Popen(["/usr/bin/python3", HANGFS, *options, self.source, self.mount, *hanging])
         poll(lambda: os.path.ismount(self.mount), "the share to be mounted")
 
@@ -103,6 +103,22 @@ class HungShare(DesktopCase):
             key("Down")  # the list has the focus since a.mid was clicked
             p.press("play")
             poll(lambda: sounding_tail(rec.samples(), 0.5, note_hz(76)), "b.mid sounding")
+        finally:
+            rec.stop()
+        self.assertEqual(p.boxes(), [])
+
+    def test_play_pressed_while_an_entry_opens_from_a_slow_share_plays_it(self):
+        # A share far away: each read answers, late. The user picks an entry and presses Play at
+        # once, as the entry opens.
+        make("tone", os.path.join(self.source, "a.wav"), int(A), 3000)
+        make("tone", os.path.join(self.source, "b.wav"), int(B), 3000)
+        self.share("a.wav", "b.wav", slow=60)
+        p = self.start_on_share()
+        rec = Recorder()
+        try:
+            p.choose_entry(1)
+            p.press("play")
+            poll(lambda: sounding_tail(rec.samples(), 0.5, B), "b.wav sounding")
         finally:
             rec.stop()
         self.assertEqual(p.boxes(), [])
