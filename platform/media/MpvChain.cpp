@@ -13,8 +13,9 @@
 namespace zypo {
 
 // Spreads a mono sound to both sides at its full level (mpv's own conversion would spread it
-// at -3 dB).
-const char* const MonoToStereo = "lavfi=[channelmap=map=0-0|0-1:channel_layout=stereo]";
+// at -3 dB). A pan, not a channel map: mapping the one channel to both sides left 12 ms of
+// silence and damaged samples near the end of mono MS ADPCM files.
+const char* const MonoToStereo = "lavfi=[pan=stereo|c0=c0|c1=c0]";
 
 int riffChannels(const QString& hostPath) {
     QFile file;
