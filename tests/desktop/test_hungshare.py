@@ -64,6 +64,16 @@ class HungShare(DesktopCase):
         self.players.append(p)
         return p
 
+    def play_and_hear(self, p, entry, tone, what):
+        """Chooses the entry, presses Play at once and waits for the tone."""
+        rec = Recorder()
+        try:
+            p.choose_entry(entry)
+            p.press("play")
+            poll(lambda: sounding_tail(rec.samples(), 0.5, tone), what)
+        finally:
+            rec.stop()
+
     def stop_and_hear_b_wav(self, p, rec):
         """Stop, then the second entry: it is heard, with no box, while a.wav's read still waits."""
         p.press("stop")
@@ -114,13 +124,7 @@ class HungShare(DesktopCase):
         make("tone", os.path.join(self.source, "b.wav"), int(B), 3000)
         self.share("a.wav", "b.wav", slow=60)
         p = self.start_on_share()
-        rec = Recorder()
-        try:
-            p.choose_entry(1)
-            p.press("play")
-            poll(lambda: sounding_tail(rec.samples(), 0.5, B), "b.wav sounding")
-        finally:
-            rec.stop()
+        self.play_and_hear(p, 1, B, "b.wav sounding")
         self.assertEqual(p.boxes(), [])
 
     def test_the_player_ends_on_sigterm_while_an_open_waits_and_keeps_its_settings(self):
@@ -144,13 +148,7 @@ class HungShare(DesktopCase):
         self.share("a.wav")
         p = self.start_on_share()
         p.menu("alt+s", "e", "b")  # メッセージを出さない
-        rec = Recorder()
-        try:
-            p.choose_entry(0)
-            p.press("play")
-            poll(lambda: sounding_tail(rec.samples(), 0.5, B), "b.wav after a.wav's open gave up")
-        finally:
-            rec.stop()
+        self.play_and_hear(p, 0, B, "b.wav after a.wav's open gave up")
         self.assertTrue(p.alive(), p.output())
 
     def start_a_wav_whose_share_goes_silent_as_it_plays(self, rec):
