@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QMetaObject>
+#include <QtEndian>
 #include <mpv/client.h>
 
 namespace zypo {
@@ -24,16 +25,10 @@ int riffChannels(const QString& hostPath) {
     const QByteArray head = file.read(4096);
     if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
         return 0;
-    const auto le = [&head](qsizetype at, int bytes) {
-        quint32 v = 0;
-        for (int i = bytes - 1; i >= 0; --i)
-            v = (v << 8) | static_cast<quint8>(head[at + i]);
-        return v;
-    };
     for (qsizetype at = 12; at + 8 <= head.size();) {
-        const quint32 size = le(at + 4, 4);
+        const quint32 size = qFromLittleEndian<quint32>(head.constData() + at + 4);
         if (head.mid(at, 4) == "fmt ")
-            return at + 12 <= head.size() ? static_cast<int>(le(at + 10, 2)) : 0;
+            return at + 12 <= head.size() ? qFromLittleEndian<quint16>(head.constData() + at + 10) : 0;
         if (size > static_cast<quint32>(head.size()))
             return 0;
         at += 8 + size + (size & 1);
