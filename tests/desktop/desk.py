@@ -11,6 +11,7 @@ import array
 import configparser
 import math
 import os
+import re
 import signal
 import struct
 import subprocess
@@ -476,14 +477,22 @@ class Player:
         with open(self.log.name, encoding="utf-8", errors="replace") as f:
             return f.read()
 
-    def mpv_output(self, lines=25):
-        """The last lines of each mpv log the player wrote, oldest player first."""
+    # What an mpv player was told and did, from anywhere in its log: the files it was given, its
+    # gapless setting, the ends of files and of its output's sound, and how each sound started.
+    MPV_COURSE = re.compile(r"loadfile|playlist-remove|gapless-audio|Set property: pause|Playing:|"
+                            r"EOF code|still playing|audio ready|starting AO|underrun|AO: \[|"
+                            r"Exiting")
+
+    def mpv_output(self, lines=25, course=60):
+        """Each mpv log the player wrote, oldest player first: its course, then its last lines."""
         logs = sorted((os.path.join(self.mpv_logs, n) for n in os.listdir(self.mpv_logs)),
                       key=os.path.getmtime) if os.path.isdir(self.mpv_logs) else []
         out = {}
         for name in logs:
             with open(name, encoding="utf-8", errors="replace") as f:
-                out[os.path.basename(name)] = f.read().splitlines()[-lines:]
+                text = f.read().splitlines()
+            steps = [line for line in text[:-lines] if self.MPV_COURSE.search(line)][-course:]
+            out[os.path.basename(name)] = steps + ["    ..."] + text[-lines:] if steps else text[-lines:]
         return out
 
 
