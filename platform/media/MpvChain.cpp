@@ -74,6 +74,7 @@ void MpvDevice::queueFollower(MediaDevice* next) {
     if (leaves_.isEmpty() || leaves_ != follower->leaves_)
         return;
     unqueueFollower();
+    endOnceHeard_ = false; // the queued file's end goes straight on in turn
     // If mpv has finished this item's file already (a short item; its end not yet handled
     // here), the queued file starts at once, as it would have had it been queued in time.
     if (!follower->loadInto(mpv_, "append-play", 0))
@@ -160,8 +161,12 @@ void MpvDevice::adopt(mpv_handle* player, bool serverAway) {
     mpv_ = player;
     listen();
     QMetaObject::invokeMethod(this, &MpvDevice::drain, Qt::QueuedConnection);
-    // Its end is reported once heard, unless another item is queued behind it in turn.
-    mpv_set_property_string(mpv_, "gapless-audio", "no");
+    // Its end is to be reported once heard, unless another item is queued behind it in turn;
+    // but only once its sound goes on in the player's stream: where mpv sets the sound of the
+    // file it goes on with up and meets "no" there (the taking over comes first on a busy
+    // machine), it keeps the stream only if the sound before is still queued, and sets up a
+    // new one otherwise, with a gap.
+    endOnceHeard_ = true;
     serverAway_ = serverAway;
     playing_ = true;
     lastPosition_ = -1;

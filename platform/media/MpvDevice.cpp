@@ -463,6 +463,11 @@ void MpvDevice::handle(mpv_event* ev) {
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
         ready_ = loaded_;
+        if (endOnceHeard_) {
+            // Taken over and playing in the stream: from here its end is reported once heard.
+            endOnceHeard_ = false;
+            mpv_set_property_string(mpv_, "gapless-audio", "no");
+        }
         break;
     case MPV_EVENT_PROPERTY_CHANGE: {
         const auto* property = static_cast<mpv_event_property*>(ev->data);

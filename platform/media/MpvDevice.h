@@ -142,6 +142,7 @@ private:
     std::int64_t entry_ = 0;         // this item's entry in its player's playlist
     std::int64_t followerEntry_ = 0; // the follower's entry, queued behind it
     std::int64_t leaderEntry_ = 0;   // taken over: the leader's entry, to go once this one starts
+    bool endOnceHeard_ = false;      // taken over: gapless off once this item plays (adopt)
 };
 
 } // namespace zypo
