@@ -276,7 +276,10 @@ int baselineSmfRead(const QString& file, int reps) {
 /// Plays a folder continuously through the real audio output until `items` have ended.
 int playFolder(const QString& dir, int items, const QString& initialMidi) {
     QDir::setCurrent(dir);
-    Player p;
+    // As the player runs: its synthesiser's stream is open at the sound server from the start,
+    // whatever the items (with the server's output kept running, the server mixes the items'
+    // streams differently from an output that only they use).
+    Player p(true);
     if (!initialMidi.isEmpty())
         p.M->IniMidFile = p.drives.toDrivePath(initialMidi); // played before every MIDI item
     int ended = 0;
