@@ -3,17 +3,13 @@ line "LABEL MS ms" per transition, a transition without silence as 0.
   gaps.py RECORDING LABEL TRANSITIONS [ITEM_MS KIND KIND ...]
 With the items' length and the kinds of the items in play order (repeating), each silence is
 put to its transition by time and the lines are labelled by pair: "LABEL-mid-wav MS ms"."""
-import struct
 import sys
 
-data = open(sys.argv[1], "rb").read()
+from quiet import MS, quiet_windows, samples
+
 label = sys.argv[2]
 transitions = int(sys.argv[3])
-samples = struct.unpack("<%dh" % (len(data) // 2), data[: len(data) // 2 * 2])
-# Half-millisecond windows: a window is silent when nothing in it is louder than -50 dBFS. The
-# tones and the organ note never stay that quiet for half a millisecond while they sound.
-W = 22
-windows = [max(abs(x) for x in samples[i:i + W]) < 100 for i in range(0, len(samples) - W, W)]
+windows = quiet_windows(samples(sys.argv[1]))
 first = windows.index(False) if False in windows else len(windows)
 last = len(windows) - 1 - windows[::-1].index(False) if False in windows else 0
 runs, run = [], 0
@@ -34,7 +30,7 @@ if len(sys.argv) > 5:
             run += 1
         else:
             if run >= 2:
-                silences.append(((k - run) * W / 44.1, run * W / 44.1))
+                silences.append(((k - run) * MS, run * MS))
             run = 0
     shift = 0.0  # the gaps so far move every later boundary
     for start, length in silences:
@@ -45,7 +41,7 @@ if len(sys.argv) > 5:
     for t, g in enumerate(at):
         print(f"{label}-{kinds[t % len(kinds)]}-{kinds[(t + 1) % len(kinds)]} {g:.4f} ms")
     sys.exit(0)
-gaps = [r * W / 44.1 for r in runs if r >= 2]
+gaps = [r * MS for r in runs if r >= 2]
 gaps += [0.0] * max(0, transitions - len(gaps))
 for g in gaps[:transitions]:
     print(f"{label} {g:.4f} ms")

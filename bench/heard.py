@@ -5,16 +5,13 @@ on its own (items that run into one another without a silence are counted, not m
 Items cut short at either end show here, where the silences between them (bench/gaps.py) do
 not: a player that loses the last 10 ms of an item and starts the next 10 ms sooner leaves the
 same gap as one that plays it whole."""
-import struct
 import sys
 
-data = open(sys.argv[1], "rb").read()
+from quiet import MS, quiet_windows, samples
+
 label, item_ms, kinds = sys.argv[2], float(sys.argv[3]), sys.argv[4:]
-samples = struct.unpack("<%dh" % (len(data) // 2), data[: len(data) // 2 * 2])
-# Half-millisecond windows, silent below -50 dBFS, as bench/gaps.py reads them; a silence is
-# two windows or more.
-W = 22
-quiet = [max(abs(x) for x in samples[i:i + W]) < 100 for i in range(0, len(samples) - W, W)]
+# A silence is two windows or more, as bench/gaps.py reads them.
+quiet = quiet_windows(samples(sys.argv[1]))
 runs, start, still = [], None, 0
 for k, q in enumerate(quiet):
     if not q:
@@ -24,7 +21,7 @@ for k, q in enumerate(quiet):
     elif start is not None:
         still += 1
         if still >= 2:
-            runs.append((k - still + 1 - start) * W / 44.1)
+            runs.append((k - still + 1 - start) * MS)
             start, still = None, 0
 # Only a stretch within 5 % of an item's length is one item: a much shorter one was cut off by
 # the end of the run, a longer one holds more than one item, or one with something else.

@@ -192,5 +192,6 @@ class WavAfterWav(DesktopCase):
         # that starts waits for the turn of the server's cycle, a gap of up to a cycle).
         self.assertEqual(streams(), during_a)
 
+
 if __name__ == "__main__":
     main()
