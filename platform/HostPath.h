@@ -46,6 +46,11 @@ struct HostFacts {
 /// What the file system says of a path (links followed).
 HostFacts hostFacts(const QString& hostPath);
 
+/// How much of a file's start is read off the window's thread before the file opens (its disk has
+/// answered for it then), and may be read again on that thread from what the system has kept: a
+/// WAV's format, an AVI's stream headers (with OpenDML's index room each stream's run to ~4 KiB).
+constexpr int FileHeadBytes = 64 * 1024;
+
 /// Opens a regular file for reading without waiting on it: a FIFO or a device node is refused
 /// (false, with errno ENXIO) instead of blocking the caller.
 bool openHostFile(const QString& hostPath, QFile& file);

@@ -120,8 +120,7 @@ HostFacts MMControl::readFileHead(const QString& hostPath) {
     HostFacts facts = hostFacts(hostPath);
     QFile file;
     if (facts.file && openHostFile(hostPath, file)) {
-        char head[4096];
-        file.read(head, sizeof head); // the disk answers for the file's data too
+        static_cast<void>(file.read(FileHeadBytes)); // the disk answers for the data too
     }
     return facts;
 }

@@ -1,5 +1,6 @@
 // WAV items that follow one another in continuous play go on in one player and one output
-// stream: the real mpv device with null output, in real time, on WAVs made here.
+// stream, and so do clips: the real mpv device with null output, in real time, on WAVs and
+// clips made here.
 #include "TestSupport.h"
 #include "platform/MMControl.h"
 #include "platform/media/MpvChain.h"
@@ -236,6 +237,85 @@ TEST_F(WavChain, TheTransportReportsTheEndOfAnItemThatWentStraightOn) {
     }
     ASSERT_TRUE(waitFor(done, 5));
     EXPECT_EQ(done.count(), 5);
+}
+
+namespace {
+/// An AVI made by ffmpeg: colour bars of `size` at 10 frames a second, `seconds` long, with a
+/// tone in the given sound codec, rate and channels (no sound for an empty codec).
+QString clip(const QTemporaryDir& dir, const QString& name, const QString& video, const QString& size,
+             const QString& audio, int rate, int channels, double seconds) {
+    const QString path = dir.filePath(name);
+    const QString length = QString::number(seconds);
+    QStringList args{
+        QStringLiteral("-v"), QStringLiteral("error"),
+        QStringLiteral("-f"), QStringLiteral("lavfi"),
+        QStringLiteral("-i"), QStringLiteral("testsrc=size=%1:rate=10:duration=%2").arg(size, length)};
+    if (!audio.isEmpty())
+        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
+             << QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2").arg(rate).arg(length)
+             << QStringLiteral("-ac") << QString::number(channels) << QStringLiteral("-c:a") << audio;
+    args << QStringLiteral("-c:v") << video << QStringLiteral("-shortest") << path;
+    EXPECT_EQ(QProcess::execute(QStringLiteral("ffmpeg"), args), 0) << "ffmpeg makes " << name.toStdString();
+    return path;
+}
+} // namespace
+
+TEST_F(WavChain, AClipGoesOnInTheClipBeforesPlayerWhateverItsFormat) {
+    // Cinepak with 8-bit 22 kHz mono, then MJPEG with 16-bit 44.1 kHz stereo: both leave as the
+    // sound server's rate (here 44.1 kHz), stereo, and so share a player and its stream.
+    const QString a = clip(dir, QStringLiteral("a.avi"), QStringLiteral("cinepak"), QStringLiteral("160x120"),
+                           QStringLiteral("pcm_u8"), 22050, 1, 0.7);
+    const QString b = clip(dir, QStringLiteral("b.avi"), QStringLiteral("mjpeg"), QStringLiteral("96x72"),
+                           QStringLiteral("pcm_s16le"), 44100, 2, 0.9);
+    const QString mute = clip(dir, QStringLiteral("mute.avi"), QStringLiteral("mjpeg"),
+                              QStringLiteral("96x72"), QString(), 0, 0, 0.5);
+    // The sound stream's header stands behind the picture stream's index room in ffmpeg's
+    // AVIs, past the first 4 KiB: a mono clip is told as one, to be spread to both sides.
+    EXPECT_EQ(riffChannels(a), 1);
+    EXPECT_EQ(riffChannels(b), 2);
+    EXPECT_EQ(riffChannels(mute), 0);
+    MpvOutput out{QStringLiteral("null"), QStringLiteral("null")};
+    out.rate = 44100;
+    const auto openClip = [&out](const QString& path) {
+        auto d = std::make_unique<MpvDevice>(out);
+        EXPECT_EQ(d->open(path), 0) << path.toStdString();
+        return d;
+    };
+    auto first = openClip(a);
+    auto second = openClip(b);
+    ASSERT_TRUE(first->usesWindows() && second->usesWindows());
+    QSignalSpy firstDone(first.get(), &MediaDevice::finished);
+    QSignalSpy secondDone(second.get(), &MediaDevice::finished);
+    QSignalSpy secondFailed(second.get(), &MediaDevice::failed);
+    ASSERT_EQ(first->play(), 0);
+    first->queueFollower(second.get());
+    ASSERT_TRUE(waitFor(firstDone));
+    EXPECT_TRUE(second->isPlaying()); // under way in the first one's player
+    first->close();
+    first.reset();
+    ASSERT_EQ(second->play(), 0);
+    ASSERT_TRUE(waitFor(secondDone));
+    EXPECT_EQ(secondFailed.count(), 0);
+    EXPECT_EQ(secondDone.count(), 1);
+    // Its own facts, not the player's first file's.
+    EXPECT_EQ(second->sourceSize(), QSize(96, 72));
+    EXPECT_NEAR(second->length(), 900, 50);
+
+    // A WAV does not go on in a clip's player, nor a clip in a WAV's (which has no picture).
+    auto c = openClip(a);
+    auto w = openClip(wav(QStringLiteral("w.wav"), 2, 600, 44100));
+    QSignalSpy cDone(c.get(), &MediaDevice::finished);
+    ASSERT_EQ(c->play(), 0);
+    c->queueFollower(w.get());
+    ASSERT_TRUE(waitFor(cDone));
+    EXPECT_FALSE(w->isPlaying());
+    c->close();
+    auto d = openClip(a);
+    QSignalSpy wDone(w.get(), &MediaDevice::finished);
+    ASSERT_EQ(w->play(), 0);
+    w->queueFollower(d.get());
+    ASSERT_TRUE(waitFor(wDone));
+    EXPECT_FALSE(d->isPlaying());
 }
 
 namespace {

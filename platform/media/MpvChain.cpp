@@ -1,6 +1,7 @@
-// WAV items that follow one another go on in one mpv player and one output stream: the item
-// opened ahead (the standby) is queued in the playing item's player and takes that player over
-// at the end. The rest of the device is in MpvDevice.cpp.
+// WAV items that follow one another, and clips that follow one another, go on in one mpv player
+// and one output stream: the item opened ahead (the standby) is queued in the playing item's
+// player and takes that player over at the end, a clip with the window its picture is drawn
+// into. The rest of the device is in MpvDevice.cpp.
 #include "platform/media/MpvChain.h"
 
 #include "platform/HostPath.h"
@@ -8,7 +9,11 @@
 
 #include <QFile>
 #include <QMetaObject>
+#include <QWidget>
+#include <QWindow>
 #include <QtEndian>
+#include <algorithm>
+#include <cstdint>
 #include <mpv/client.h>
 
 namespace zypo {
@@ -18,22 +23,49 @@ namespace zypo {
 // silence and damaged samples near the end of mono MS ADPCM files.
 const char* const MonoToStereo = "lavfi=[pan=stereo|c0=c0|c1=c0]";
 
+namespace {
+
+// The channel count in the chunks of `head` from `at` to `end`: a WAV's "fmt ", or the format
+// ("strf") of an AVI's first sound stream ("strh" of type "auds"), inside its header lists.
+int channelsIn(const QByteArray& head, qsizetype at, qsizetype end, bool& sound) {
+    end = std::min(end, head.size());
+    while (at + 8 <= end) {
+        const QByteArray id = head.mid(at, 4);
+        const quint32 size = qFromLittleEndian<quint32>(head.constData() + at + 4);
+        const qsizetype body = at + 8;
+        if (id == "LIST" && body + 4 <= end) {
+            const QByteArray kind = head.mid(body, 4);
+            if (kind == "movi")
+                return 0; // the headers are over
+            if (kind == "hdrl" || kind == "strl") {
+                const qsizetype listEnd = body + static_cast<qsizetype>(std::min<quint32>(size, INT32_MAX));
+                if (const int channels = channelsIn(head, body + 4, listEnd, sound))
+                    return channels;
+            }
+        } else if (id == "strh") {
+            sound = body + 4 <= end && head.mid(body, 4) == "auds";
+        } else if ((id == "fmt " || (id == "strf" && sound)) && body + 4 <= end) {
+            return qFromLittleEndian<quint16>(head.constData() + body + 2);
+        }
+        if (size > static_cast<quint32>(end - body))
+            return 0;
+        at = body + size + (size & 1);
+    }
+    return 0;
+}
+
+} // namespace
+
 int riffChannels(const QString& hostPath) {
     QFile file;
     if (!openHostFile(hostPath, file))
         return 0;
-    const QByteArray head = file.read(4096);
-    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+    const QByteArray head = file.read(FileHeadBytes);
+    if (head.size() < 12 || !head.startsWith("RIFF") ||
+        (head.mid(8, 4) != "WAVE" && head.mid(8, 4) != "AVI "))
         return 0;
-    for (qsizetype at = 12; at + 8 <= head.size();) {
-        const quint32 size = qFromLittleEndian<quint32>(head.constData() + at + 4);
-        if (head.mid(at, 4) == "fmt ")
-            return at + 12 <= head.size() ? qFromLittleEndian<quint16>(head.constData() + at + 10) : 0;
-        if (size > static_cast<quint32>(head.size()))
-            return 0;
-        at += 8 + size + (size & 1);
-    }
-    return 0;
+    bool sound = false;
+    return channelsIn(head, 12, head.size(), sound);
 }
 
 void removePlaylistEntry(mpv_handle* h, std::int64_t id) {
@@ -66,8 +98,14 @@ void MpvDevice::settleSound() {
 
 void MpvDevice::queueFollower(MediaDevice* next) {
     auto* follower = qobject_cast<MpvDevice*>(next);
-    if (!follower || follower == this || !mpv_ || !follower->mpv_ || video_ || follower->video_ ||
-        serverAway_ || follower->serverAway_ || restarting_ || follower->leader_)
+    if (!follower || follower == this || !mpv_ || !follower->mpv_ || serverAway_ || follower->serverAway_ ||
+        restarting_ || follower->leader_)
+        return;
+    // A clip goes on in a clip's player only, whose video output draws into a carrier window
+    // that the follower takes over with the player (a sound's player has no video output). A
+    // picture rendered into memory is bound to its own player: such clips keep their own.
+    if (video_ != follower->video_ ||
+        (video_ && (renders_ || follower->renders_ || displayError_ != 0 || follower->displayError_ != 0)))
         return;
     // Only a sound that leaves as this one's does: the stream stays as it was opened for this
     // item, and a sound of another rate or channel count would be converted to it.
@@ -151,14 +189,32 @@ void MpvDevice::handOver() {
     mpv_handle* player = mpv_;
     mpv_ = nullptr; // this device's drain ends here; the follower's takes the rest
     serverTimer_.stop();
-    follower->adopt(player, serverAway_);
+    // A clip's carrier goes with the player: its video output draws into it.
+    QWindow* carrier = carrier_;
+    carrier_ = nullptr;
+    if (display_)
+        display_->removeEventFilter(this);
+    display_ = nullptr;
+    follower->adopt(player, serverAway_, carrier);
     follower->leaderEntry_ = entry_;
     followerEntry_ = 0;
 }
 
-void MpvDevice::adopt(mpv_handle* player, bool serverAway) {
+void MpvDevice::adopt(mpv_handle* player, bool serverAway, QWindow* carrier) {
     abandonPlayer(); // its own, loaded for the open, is done with
     mpv_ = player;
+    if (carrier) {
+        // Out of the ending item's window, which goes with that item: unmapped until this
+        // item's window takes it in (setDisplay), where it shows what mpv has drawn since.
+        carrier->hide();
+        carrier->setParent(nullptr);
+        carrier_ = carrier;
+        if (display_) {
+            QWidget* window = display_;
+            display_ = nullptr;
+            setDisplay(window);
+        }
+    }
     listen();
     QMetaObject::invokeMethod(this, &MpvDevice::drain, Qt::QueuedConnection);
     // Its end is to be reported once heard, unless another item is queued behind it in turn;

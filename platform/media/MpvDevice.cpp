@@ -46,7 +46,7 @@ void setOption(mpv_handle* h, const char* name, const QString& value) {
     mpv_set_option_string(h, name, value.toUtf8().constData());
 }
 
-// A clip's sound keeps its own rate, format and channels; a WAV's is made to leave alike.
+// A clip starts its sound with its picture (see load).
 bool isClip(const QString& path) {
     return path.endsWith(QLatin1String(".avi"), Qt::CaseInsensitive);
 }
@@ -99,10 +99,10 @@ int MpvDevice::open(const QString& hostPath) {
         return mcierr::InvalidFile;
     if (!facts.readable)
         return mcierr::FileRead;
-    // A mono WAV is spread to stereo (see load). Its header is read here, once: the transport
-    // has just read it off the window's thread, and a player started afresh for a disk gone
-    // silent must not read it again on that thread.
-    upmixed_ = !isClip(hostPath) && riffChannels(hostPath) == 1;
+    // A mono WAV or clip is spread to stereo (see load). Its header is read here, once: the
+    // transport has just read it off the window's thread, and a player started afresh for a
+    // disk gone silent must not read it again on that thread.
+    upmixed_ = riffChannels(hostPath) == 1;
     // A file without pictures never sets mpv's output up in its carrier.
     const Pictures way = pictures();
     const std::int64_t wid = way == Pictures::Carrier ? makeCarrier() : -1;
@@ -197,15 +197,14 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
     setOption(mpv_, "pulse-buffer", clip ? QStringLiteral("50") : QStringLiteral("25"));
     // A stream at another rate than the server's is converted at the server, and the start of
     // such a stream (an 8 or 11 kHz WAV, a 96 kHz one) sounded about 12 ms late: mpv converts
-    // it here instead, ahead, while the item waits to play. Not a clip's sound: converted here,
-    // a 22 kHz clip after a clip started 10 ms later, not sooner.
-    if (output_.rate > 0 && !clip)
+    // it here instead, ahead, while the item waits to play.
+    if (output_.rate > 0)
         setOption(mpv_, "audio-samplerate", QString::number(output_.rate));
-    // WAV items leave as float (lossless for their 8 to 24 bits), so that items of differing
-    // sample formats leave alike and one can follow another in the same stream (queueFollower).
-    if (!clip)
-        setOption(mpv_, "audio-format", QStringLiteral("float"));
-    // A mono WAV leaves as stereo, both sides at its full level: mono and stereo items then
+    // Sounds leave as float (lossless for their 8 to 24 bits), so that items of differing
+    // sample formats leave alike and one can follow another in the same stream (queueFollower):
+    // WAVs behind WAVs, clips behind clips, whatever their codecs.
+    setOption(mpv_, "audio-format", QStringLiteral("float"));
+    // A mono sound leaves as stereo, both sides at its full level: mono and stereo items then
     // leave alike and can share a stream. Set before the load: mpv sets its output up for the
     // sound as it stands then, and a filter given later does not change that output.
     if (upmixed_)
@@ -304,8 +303,7 @@ int MpvDevice::load(std::int64_t wid, bool patient) {
     if (loadError_ != 0)
         return loadError_;
     leaves_.clear();
-    if (!clip)
-        settleSound();
+    settleSound();
     // The length is read once here, and followed as the decoder learns better.
     mpv_observe_property(mpv_, 0, "duration", MPV_FORMAT_DOUBLE);
     listen();

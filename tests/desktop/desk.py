@@ -9,6 +9,7 @@ check depends on how long something took.
 
 import array
 import configparser
+import json
 import math
 import os
 import re
@@ -164,7 +165,8 @@ def screenshot(wid):
     with tempfile.NamedTemporaryFile(suffix=".rgb") as f:
         run("import", "-window", "root", "-crop", f"{g[2]}x{g[3]}+{g[0]}+{g[1]}", "-depth", "8",
             f"rgb:{f.name}")
-        data = open(f.name, "rb").read()
+        with open(f.name, "rb") as written:
+            data = written.read()
     return g[2], g[3], data
 
 
@@ -256,6 +258,17 @@ class Recorder:
         self.proc.terminate()
         self.proc.wait()
         os.unlink(self.file.name)
+
+
+def playing_streams():
+    """The streams the sound server is playing (an item opened ahead waits in one corked)."""
+    out = subprocess.run(["pactl", "-f", "json", "list", "sink-inputs"], check=True,
+                         capture_output=True, text=True).stdout
+    return {i["index"] for i in json.loads(out) if not i["corked"]}
+
+
+def ffmpeg(*args):
+    subprocess.run(["ffmpeg", "-v", "error", *args], check=True)
 
 
 def rms(block):

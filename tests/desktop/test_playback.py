@@ -5,8 +5,8 @@ import math
 import os
 import subprocess
 
-from desk import (RATE, DesktopCase, Recorder, make, main, note_hz, pitch, poll, rms, same_note,
-                  silent_tail, sounding_tail, tones)
+from desk import (RATE, DesktopCase, Recorder, ffmpeg, make, main, note_hz, pitch, playing_streams,
+                  poll, rms, same_note, silent_tail, sounding_tail, tones)
 
 A, B, C = 440.0, note_hz(76), note_hz(74)  # a.wav (A4), b.mid (E5, an organ note), c.wav (D5)
 
@@ -143,8 +143,6 @@ class WavAfterWav(DesktopCase):
         self.mono_then_stereo(busy=True)
 
     def mono_then_stereo(self, busy=False):
-        def ffmpeg(*args):
-            subprocess.run(["ffmpeg", "-v", "error", *args], check=True)
         tone = "sine=frequency=%d:sample_rate=22050:duration=1.5"
         ffmpeg("-f", "lavfi", "-i", tone % A, "-ac", "1", "-c:a", "pcm_s16le", self.path("a.wav"))
         # the sides of different notes (E5 and A4)
@@ -152,19 +150,13 @@ class WavAfterWav(DesktopCase):
                "-filter_complex", "[0][1]amerge=inputs=2", "-c:a", "pcm_s16le", self.path("b.wav"))
         level = 32768 / 8 / math.sqrt(2)  # ffmpeg's sine: amplitude 1/8 of full scale
 
-        def streams():
-            """The streams the server is playing (the item opened ahead waits in one corked)."""
-            out = subprocess.run(["pactl", "-f", "json", "list", "sink-inputs"], check=True,
-                                 capture_output=True, text=True).stdout
-            return {i["index"] for i in json.loads(out) if not i["corked"]}
-
         rec = self.rec = Recorder(channels=2)
         p = self.start()
         p.choose_entry(0)
         p.press("play")
         poll(lambda: sounding_tail(rec.samples(), 0.3, A), "a.wav sounding")
         rec.wait_seconds(0.3)  # past the stream's start (PipeWire fades it in)
-        during_a = streams()
+        during_a = playing_streams()
         left, right = [side[-int(0.3 * RATE):] for side in rec.sides()]
         # A mono item is heard on both sides at its own level.
         self.assertEqual(list(left), list(right))
@@ -190,7 +182,7 @@ class WavAfterWav(DesktopCase):
         self.assertAlmostEqual(rms(right), level, delta=level * 0.05)
         # ... and went on in the stream the mono one had: no stream of its own started (one
         # that starts waits for the turn of the server's cycle, a gap of up to a cycle).
-        self.assertEqual(streams(), during_a)
+        self.assertEqual(playing_streams(), during_a)
 
 
 if __name__ == "__main__":

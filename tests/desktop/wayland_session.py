@@ -90,6 +90,24 @@ class Wayland(WaylandCase):
         others = [v["name"] for v in p.windows() if v["id"] not in (p.main["id"], p.video()["id"])]
         self.assertEqual(others, [])
 
+    def test_a_clip_after_a_clip_at_its_end_shows_in_a_window_of_its_own(self):
+        # With XWayland the second clip goes on in the first one's player, its picture drawn
+        # into the window the player had, which moves into the second clip's own; without an X
+        # server each clip keeps a player of its own. Either way its own picture, at its size.
+        make("avi", self.path("b1.avi"), 160, 120, 15, 440)
+        make("avi", self.path("b2.avi"), 96, 72, 60, 660)
+        rec = Recorder()
+        self.addCleanup(rec.stop)
+        p = self.start("b1.avi")
+        mpris("Play")
+        poll(lambda: mpris_title() == "b2.avi", "the second clip playing")
+        poll(lambda: (v := p.video()) and v["name"].endswith("b2.avi)"), "the second clip's window")
+        poll(lambda: content(p.video())[2:] == (96, 72), "a 96×72 picture")
+        poll(lambda: picture_shown(p.video()), "the second picture")
+        rec.wait_seconds(0.5)
+        heard = heard_in_order(rec.samples(), [440, 660])
+        self.assertEqual(heard[:2], [0, 1], heard)
+
     def test_the_items_play_in_list_order_and_wrap(self):
         make("tone", self.path("b.wav"), 659, 1200)
         os.unlink(self.path("clip.avi"))  # only the two tones in the folder
