@@ -301,21 +301,27 @@ TEST_F(WavChain, AClipGoesOnInTheClipBeforesPlayerWhateverItsFormat) {
     EXPECT_EQ(second->sourceSize(), QSize(96, 72));
     EXPECT_NEAR(second->length(), 900, 50);
 
-    // A WAV does not go on in a clip's player, nor a clip in a WAV's (which has no picture).
+    // A WAV goes on in a clip's player (whose picture then goes), a clip not in a WAV's,
+    // which has no video output to show it.
     auto c = openClip(a);
     auto w = openClip(wav(QStringLiteral("w.wav"), 2, 600, 44100));
     QSignalSpy cDone(c.get(), &MediaDevice::finished);
+    QSignalSpy wDone(w.get(), &MediaDevice::finished);
     ASSERT_EQ(c->play(), 0);
     c->queueFollower(w.get());
     ASSERT_TRUE(waitFor(cDone));
-    EXPECT_FALSE(w->isPlaying());
+    EXPECT_TRUE(w->isPlaying());
+    EXPECT_FALSE(w->usesWindows());
     c->close();
     auto d = openClip(a);
-    QSignalSpy wDone(w.get(), &MediaDevice::finished);
-    ASSERT_EQ(w->play(), 0);
     w->queueFollower(d.get());
     ASSERT_TRUE(waitFor(wDone));
+    EXPECT_EQ(wDone.count(), 1);
     EXPECT_FALSE(d->isPlaying());
+    QSignalSpy dDone(d.get(), &MediaDevice::finished);
+    w->close();
+    ASSERT_EQ(d->play(), 0); // from its own player
+    ASSERT_TRUE(waitFor(dDone));
 }
 
 namespace {

@@ -102,10 +102,14 @@ void MpvDevice::queueFollower(MediaDevice* next) {
         restarting_ || follower->leader_)
         return;
     // A clip goes on in a clip's player only, whose video output draws into a carrier window
-    // that the follower takes over with the player (a sound's player has no video output). A
-    // picture rendered into memory is bound to its own player: such clips keep their own.
-    if (video_ != follower->video_ ||
-        (video_ && (renders_ || follower->renders_ || displayError_ != 0 || follower->displayError_ != 0)))
+    // that the follower takes over with the player (a sound's player has no video output); a
+    // WAV goes on in either. A picture rendered into memory is bound to its own player, and a
+    // clip that cannot show its picture fails at its start: such clips keep their own players,
+    // and nothing goes on in them.
+    const auto keepsItsPlayer = [](const MpvDevice& d) {
+        return d.video_ && (d.renders_ || d.displayError_ != 0);
+    };
+    if ((follower->video_ && !video_) || keepsItsPlayer(*this) || keepsItsPlayer(*follower))
         return;
     // Only a sound that leaves as this one's does: the stream stays as it was opened for this
     // item, and a sound of another rate or channel count would be converted to it.

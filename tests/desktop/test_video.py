@@ -143,5 +143,23 @@ class ClipAfterClip(DesktopCase):
         poll(lambda: picture_shown(second), "the second picture in its window")
         self.assertNotIn(first, [w for w, _ in p.windows()])  # the first one's window is gone
 
+    def test_a_wav_after_a_clip_goes_on_in_its_stream_and_the_picture_goes(self):
+        ffmpeg("-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=1.5", "-f", "lavfi", "-i",
+               "sine=frequency=%d:sample_rate=22050:duration=1.5" % A, "-ac", "1", "-c:a", "adpcm_ms",
+               "-c:v", "msvideo1", "-shortest", self.path("a.avi"))
+        ffmpeg("-f", "lavfi", "-i", "sine=frequency=%d:sample_rate=11025:duration=4" % E5, "-ac", "1",
+               "-c:a", "pcm_u8", self.path("b.wav"))
+        rec = self.rec = Recorder()
+        p = self.start()
+        p.choose_entry(0)
+        poll(p.video, "the clip's window")
+        p.press("play")
+        poll(lambda: sounding_tail(rec.samples(), 0.3, A), "a.avi sounding")
+        rec.wait_seconds(0.3)
+        during_a = playing_streams()
+        poll(lambda: sounding_tail(rec.samples(), 0.3, E5), "b.wav sounding")
+        self.assertEqual(playing_streams(), during_a)
+        poll(lambda: not p.video(), "the clip's window to close")
+
 if __name__ == "__main__":
     main()
