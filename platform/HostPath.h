@@ -48,7 +48,7 @@ HostFacts hostFacts(const QString& hostPath);
 
 /// How much of a file's start is read off the window's thread before the file opens (its disk has
 /// answered for it then), and may be read again on that thread from what the system has kept: a
-/// WAV's format, an AVI's stream headers (with OpenDML's index room each stream's run to ~4 KiB).
+/// WAV's format, an AVI's stream headers (OpenDML's index room makes each stream's about 4 KiB).
 constexpr int FileHeadBytes = 64 * 1024;
 
 /// Opens a regular file for reading without waiting on it: a FIFO or a device node is refused

@@ -1,11 +1,12 @@
-// WAV items that follow one another, and clips that follow one another, go on in one mpv player
-// and one output stream: the item opened ahead (the standby) is queued in the playing item's
-// player and takes that player over at the end, a clip with the window its picture is drawn
-// into. The rest of the device is in MpvDevice.cpp.
+// WAV items that follow WAVs or clips, and clips that follow clips, go on in one mpv player and
+// one output stream: the item opened ahead (the standby) is queued in the playing item's player
+// and takes that player over at the end, with the window a clip's picture is drawn into. The
+// rest of the device is in MpvDevice.cpp.
 #include "platform/media/MpvChain.h"
 
 #include "platform/HostPath.h"
 #include "platform/media/MpvDevice.h"
+#include "platform/media/MpvPicture.h"
 
 #include <QFile>
 #include <QMetaObject>
@@ -14,6 +15,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <mpv/client.h>
 
 namespace zypo {
@@ -102,13 +104,11 @@ void MpvDevice::queueFollower(MediaDevice* next) {
         restarting_ || follower->leader_)
         return;
     // A clip goes on in a clip's player only, whose video output draws into a carrier window
-    // that the follower takes over with the player (a sound's player has no video output); a
-    // WAV goes on in either. A picture rendered into memory is bound to its own player, and a
-    // clip that cannot show its picture fails at its start: such clips keep their own players,
-    // and nothing goes on in them.
-    const auto keepsItsPlayer = [](const MpvDevice& d) {
-        return d.video_ && (d.renders_ || d.displayError_ != 0);
-    };
+    // (or renders into memory for a window to paint) that the follower takes over with the
+    // player; a sound's player has no video output. A WAV goes on in either. A clip that
+    // cannot show its picture fails at its start: it keeps its own player, and nothing goes on
+    // in it.
+    const auto keepsItsPlayer = [](const MpvDevice& d) { return d.video_ && d.displayError_ != 0; };
     if ((follower->video_ && !video_) || keepsItsPlayer(*this) || keepsItsPlayer(*follower))
         return;
     // Only a sound that leaves as this one's does: the stream stays as it was opened for this
@@ -193,18 +193,23 @@ void MpvDevice::handOver() {
     mpv_handle* player = mpv_;
     mpv_ = nullptr; // this device's drain ends here; the follower's takes the rest
     serverTimer_.stop();
-    // A clip's carrier goes with the player: its video output draws into it.
+    // A clip's carrier, or the renderer of its picture, goes with the player: its video output
+    // draws into it.
     QWindow* carrier = carrier_;
     carrier_ = nullptr;
+    std::shared_ptr<MpvPicture> picture = std::move(picture_);
+    if (picture)
+        picture->setViewer(nullptr);
     if (display_)
         display_->removeEventFilter(this);
     display_ = nullptr;
-    follower->adopt(player, serverAway_, carrier);
+    follower->adopt(player, serverAway_, carrier, std::move(picture));
     follower->leaderEntry_ = entry_;
     followerEntry_ = 0;
 }
 
-void MpvDevice::adopt(mpv_handle* player, bool serverAway, QWindow* carrier) {
+void MpvDevice::adopt(mpv_handle* player, bool serverAway, QWindow* carrier,
+                      std::shared_ptr<MpvPicture> picture) {
     abandonPlayer(); // its own, loaded for the open, is done with
     mpv_ = player;
     if (carrier) {
@@ -213,11 +218,12 @@ void MpvDevice::adopt(mpv_handle* player, bool serverAway, QWindow* carrier) {
         carrier->hide();
         carrier->setParent(nullptr);
         carrier_ = carrier;
-        if (display_) {
-            QWidget* window = display_;
-            display_ = nullptr;
-            setDisplay(window);
-        }
+    }
+    picture_ = std::move(picture);
+    if (display_ && (carrier_ || picture_)) {
+        QWidget* window = display_;
+        display_ = nullptr;
+        setDisplay(window);
     }
     listen();
     QMetaObject::invokeMethod(this, &MpvDevice::drain, Qt::QueuedConnection);

@@ -46,7 +46,7 @@ void setOption(mpv_handle* h, const char* name, const QString& value) {
     mpv_set_option_string(h, name, value.toUtf8().constData());
 }
 
-// A clip starts its sound with its picture (see load).
+// A clip's sound starts with its picture, and stands deeper in the server's queue (see load).
 bool isClip(const QString& path) {
     return path.endsWith(QLatin1String(".avi"), Qt::CaseInsensitive);
 }

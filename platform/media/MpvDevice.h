@@ -2,9 +2,9 @@
 // WAV, AVI and anything else FFmpeg plays, on libmpv. One mpv instance per open item: "Open"
 // loads the file paused and reads its length and picture size; "Play" unpauses. mpv's events
 // are drained on the UI thread (its wakeup callback only queues a call). A WAV item opened ahead
-// to follow a playing WAV (a clip to follow a playing clip) is also queued in that item's
-// player, and takes it over at the end (queueFollower, in MpvChain.cpp): one output stream
-// across the two.
+// to follow a playing WAV or clip (a clip, to follow a playing clip) is also queued in that
+// item's player, and takes it over at the end (queueFollower, in MpvChain.cpp): one output
+// stream across the two.
 //
 // The picture is drawn into a window of the device's own (the carrier), made before the file is
 // loaded: mpv's video output is set up with the first load, the first frame is decoded into it
@@ -66,9 +66,10 @@ public:
     QSize sourceSize() const override { return size_; }
     void setDisplay(QWidget* window) override;
     bool sharesFacts() const override { return true; }
-    /// A WAV item (a clip, behind a clip) whose sound leaves in the same format as this one's
-    /// is queued in this item's player: the sound goes on in the same stream, where a stream of its own would
-    /// start at the turn of one of the sound server's cycles, up to a cycle after this one's end.
+    /// A WAV item, or a clip behind a clip, whose sound leaves in the same format as this one's
+    /// is queued in this item's player: the sound goes on in the same stream, where a stream of
+    /// its own would start at the turn of one of the sound server's cycles, up to a cycle after
+    /// this one's end.
     void queueFollower(MediaDevice* next) override;
 
     /// An mpv error code (negative) as a media error number.
@@ -101,7 +102,7 @@ private:
     /// This item has ended and its player has gone on with the follower's file: the follower
     /// takes the player over (its own, loaded at open, ends).
     void handOver();
-    void adopt(mpv_handle* player, bool serverAway, QWindow* carrier);
+    void adopt(mpv_handle* player, bool serverAway, QWindow* carrier, std::shared_ptr<MpvPicture> picture);
     /// Loads this item's file into `player` ("append-play", "replace"), from `seconds` on.
     bool loadInto(mpv_handle* player, const char* how, double seconds) const;
     int restartPlayer(double seconds);

@@ -6,7 +6,7 @@ ends the player."""
 
 import os
 
-from desk import Recorder, heard_in_order, make, poll, settings
+from desk import Recorder, heard_in_order, make, playing_streams, poll, settings, sounding_tail
 from wdesk import (SESSION, BusyCompositor, WaylandCase, close_box, content, focus, focused, main, mpris,
                    mpris_title, screenshot)
 
@@ -91,15 +91,20 @@ class Wayland(WaylandCase):
         self.assertEqual(others, [])
 
     def test_a_clip_after_a_clip_at_its_end_shows_in_a_window_of_its_own(self):
-        # With XWayland the second clip goes on in the first one's player, its picture drawn
-        # into the window the player had, which moves into the second clip's own; without an X
-        # server each clip keeps a player of its own. Either way its own picture, at its size.
+        # The second clip goes on in the first one's player and sound stream. Its picture is
+        # drawn into the window the player had (XWayland), which moves into the second clip's
+        # own, or rendered by the player's renderer (no X server), which the second clip's
+        # window paints from then on: its own picture, at its size.
         make("avi", self.path("b1.avi"), 160, 120, 15, 440)
         make("avi", self.path("b2.avi"), 96, 72, 60, 660)
         rec = Recorder()
         self.addCleanup(rec.stop)
         p = self.start("b1.avi")
         mpris("Play")
+        poll(lambda: sounding_tail(rec.samples(), 0.3, 440), "the first clip sounding")
+        streams = playing_streams()
+        poll(lambda: sounding_tail(rec.samples(), 0.3, 660), "the second clip sounding")
+        self.assertEqual(playing_streams(), streams)
         poll(lambda: mpris_title() == "b2.avi", "the second clip playing")
         poll(lambda: (v := p.video()) and v["name"].endswith("b2.avi)"), "the second clip's window")
         poll(lambda: content(p.video())[2:] == (96, 72), "a 96×72 picture")
