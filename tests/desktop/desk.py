@@ -271,6 +271,22 @@ def ffmpeg(*args):
     subprocess.run(["ffmpeg", "-v", "error", *args], check=True)
 
 
+SINE_LEVEL = 32768 / 8 / math.sqrt(2)  # the RMS of ffmpeg's sine: amplitude 1/8 of full scale
+
+
+def check_sides(case, rec, left_hz=None, right_hz=None, level=SINE_LEVEL):
+    """The last 0.3 s of a stereo recording: a mono item (no notes given) heard on both sides
+    alike, or a stereo one with its sides apart, each its own note; each side at its level."""
+    left, right = [side[-int(0.3 * RATE):] for side in rec.sides()]
+    if left_hz is None:
+        case.assertEqual(list(left), list(right))
+    else:
+        case.assertTrue(same_note(pitch(left[-480:]), left_hz), pitch(left[-480:]))
+        case.assertTrue(same_note(pitch(right[-480:]), right_hz), pitch(right[-480:]))
+    case.assertAlmostEqual(rms(left), level, delta=level * 0.05)
+    case.assertAlmostEqual(rms(right), level, delta=level * 0.05)
+
+
 def rms(block):
     if not block:
         return 0.0
