@@ -10,7 +10,6 @@
 
 #include <QFile>
 #include <QMetaObject>
-#include <QWidget>
 #include <QWindow>
 #include <QtEndian>
 #include <algorithm>
@@ -200,9 +199,7 @@ void MpvDevice::handOver() {
     std::shared_ptr<MpvPicture> picture = std::move(picture_);
     if (picture)
         picture->setViewer(nullptr);
-    if (display_)
-        display_->removeEventFilter(this);
-    display_ = nullptr;
+    leaveDisplay();
     follower->adopt(player, serverAway_, carrier, std::move(picture));
     follower->leaderEntry_ = entry_;
     followerEntry_ = 0;
@@ -220,11 +217,7 @@ void MpvDevice::adopt(mpv_handle* player, bool serverAway, QWindow* carrier,
         carrier_ = carrier;
     }
     picture_ = std::move(picture);
-    if (display_ && (carrier_ || picture_)) {
-        QWidget* window = display_;
-        display_ = nullptr;
-        setDisplay(window);
-    }
+    showAgain();
     listen();
     QMetaObject::invokeMethod(this, &MpvDevice::drain, Qt::QueuedConnection);
     // Its end is to be reported once heard, unless another item is queued behind it in turn;

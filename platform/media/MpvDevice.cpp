@@ -399,9 +399,7 @@ void MpvDevice::close() {
     serverTimer_.stop();
     stallTimer_.stop();
     serverAway_ = false;
-    if (display_)
-        display_->removeEventFilter(this);
-    display_ = nullptr;
+    leaveDisplay();
     if (!mpv_) {
         delete carrier_;
         return;
@@ -660,12 +658,22 @@ int MpvDevice::restartPlayer(double seconds) {
     const QByteArray at = QByteArray::number(seconds, 'f', 3);
     const char* seek[] = {"seek", at.constData(), "absolute+exact", nullptr};
     mpv_command(mpv_, seek);
-    if ((carrier_ || picture_) && display_) {
-        QWidget* window = display_;
-        display_ = nullptr;
-        setDisplay(window);
-    }
+    showAgain();
     return 0;
+}
+
+void MpvDevice::leaveDisplay() {
+    if (display_)
+        display_->removeEventFilter(this);
+    display_ = nullptr;
+}
+
+void MpvDevice::showAgain() {
+    if (!display_ || !(carrier_ || picture_))
+        return;
+    QWidget* window = display_;
+    display_ = nullptr;
+    setDisplay(window);
 }
 
 void MpvDevice::holdForServer() {

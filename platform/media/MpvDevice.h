@@ -106,6 +106,10 @@ private:
     /// Loads this item's file into `player` ("append-play", "replace"), from `seconds` on.
     bool loadInto(mpv_handle* player, const char* how, double seconds) const;
     int restartPlayer(double seconds);
+    /// The display window is let go (its resizes and paints are no longer followed).
+    void leaveDisplay();
+    /// A new carrier or renderer is shown in the display window given before.
+    void showAgain();
     MpvOutput output_;
     mpv_handle* mpv_ = nullptr;
     QString path_;
